@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Tarvik and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+# shellcheck disable=SC2086
+install_missing $BUILD_PACKAGES
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVIK_BUILD_BENCH=OFF >/dev/null
+cmake --build build-release --target tarvik -j"$(nproc)"
+exec ./build-release/src/app/tarvik

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Tarvik and runs the whole test suite three times:
+# a plain build, the whole suite under AddressSanitizer with UndefinedBehaviorSanitizer,
+# and the threaded tests under ThreadSanitizer. Any failure or sanitizer report fails it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+# shellcheck disable=SC2086
+install_missing $BUILD_PACKAGES $TEST_PACKAGES
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:suppressions=$PWD/scripts/lsan.supp"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+}
+
+echo "== plain build =="
+configure_and_build build-test
+ctest --test-dir build-test --output-on-failure -j"$jobs" --timeout 600
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+configure_and_build build-asan -DTARVIK_SANITIZE=address -DTARVIK_BUILD_BENCH=OFF
+ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 900
+
+echo "== ThreadSanitizer (threaded tests) =="
+configure_and_build build-tsan -DTARVIK_SANITIZE=thread -DTARVIK_BUILD_BENCH=OFF -DTARVIK_BUILD_APP=OFF
+ctest --test-dir build-tsan --output-on-failure -j"$jobs" --timeout 900 -L threaded

@@ -1,0 +1,174 @@
+#include "framework/Threads.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+
+namespace {
+
+struct SyncCall {
+  std::function<void()> fn;
+  std::exception_ptr error;
+  bool done = false;
+};
+
+// One lock and one signal serve the queue and the end of threads, so that a main thread
+// waiting in WaitFor wakes for either.
+std::mutex syncMutex;
+std::condition_variable mainSignal;   // something was queued, or a thread finished
+std::condition_variable callerSignal;  // a queued call has been run
+std::deque<std::shared_ptr<SyncCall>> syncQueue;
+SynchronizeWakeUp wakeUp;
+std::thread::id mainThread = std::this_thread::get_id();
+
+int NiceOf(TThreadPriority p) {
+  static const int nice[] = {19, 10, 5, 0, -5, -10, -20};
+  return nice[p];
+}
+
+void RunQueued() {
+  std::unique_lock<std::mutex> lock(syncMutex);
+  while (!syncQueue.empty()) {
+    auto call = syncQueue.front();
+    syncQueue.pop_front();
+    lock.unlock();
+    try {
+      call->fn();
+    } catch (...) {
+      call->error = std::current_exception();
+    }
+    lock.lock();
+    call->done = true;
+    callerSignal.notify_all();
+  }
+}
+
+}  // namespace
+
+void SetMainThread(std::thread::id Id) {
+  std::lock_guard<std::mutex> lock(syncMutex);
+  mainThread = Id;
+}
+
+bool IsMainThread() {
+  std::lock_guard<std::mutex> lock(syncMutex);
+  return std::this_thread::get_id() == mainThread;
+}
+
+void SetSynchronizeWakeUp(SynchronizeWakeUp Hook) {
+  std::lock_guard<std::mutex> lock(syncMutex);
+  wakeUp = std::move(Hook);
+}
+
+bool CheckSynchronize(int TimeoutMs) {
+  {
+    std::unique_lock<std::mutex> lock(syncMutex);
+    if (syncQueue.empty() && TimeoutMs > 0)
+      mainSignal.wait_for(lock, std::chrono::milliseconds(TimeoutMs),
+                          [] { return !syncQueue.empty(); });
+    if (syncQueue.empty()) return false;
+  }
+  RunQueued();
+  return true;
+}
+
+void Synchronize(const std::function<void()>& Fn) {
+  if (IsMainThread()) {
+    Fn();
+    return;
+  }
+  auto call = std::make_shared<SyncCall>();
+  call->fn = Fn;
+  SynchronizeWakeUp hook;
+  {
+    std::lock_guard<std::mutex> lock(syncMutex);
+    syncQueue.push_back(call);
+    hook = wakeUp;
+    mainSignal.notify_all();
+  }
+  if (hook) hook();
+  std::unique_lock<std::mutex> lock(syncMutex);
+  callerSignal.wait(lock, [&] { return call->done; });
+  if (call->error) std::rethrow_exception(call->error);
+}
+
+TThread::TThread() { thread_ = std::thread([this] { Run(); }); }
+
+TThread::~TThread() {
+  if (thread_.joinable()) {
+    if (thread_.get_id() == std::this_thread::get_id()) {
+      thread_.detach();  // freeing itself at the end of Run
+    } else {
+      Terminate();
+      Start();  // a thread never started still has to leave Run
+      WaitFor();
+      thread_.join();
+    }
+  }
+}
+
+void TThread::Start() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  startRequested_ = true;
+  started_.notify_all();
+}
+
+void TThread::WaitFor() {
+  std::unique_lock<std::mutex> lock(syncMutex);
+  const bool onMain = std::this_thread::get_id() == mainThread;
+  while (!finished_) {
+    if (onMain && !syncQueue.empty()) {
+      lock.unlock();
+      RunQueued();
+      lock.lock();
+      continue;
+    }
+    mainSignal.wait(lock);
+  }
+}
+
+void TThread::SetPriority(TThreadPriority Value) {
+  priority_ = Value;
+  ApplyPriority();
+}
+
+void TThread::ApplyPriority() {
+  int tid = tid_;
+  if (tid != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceOf(priority_));
+}
+
+void TThread::DoTerminate() {
+  if (OnTerminate) Synchronize([this] { OnTerminate(this); });
+}
+
+void TThread::Run() {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    started_.wait(lock, [this] { return startRequested_; });
+  }
+  tid_ = static_cast<int>(syscall(SYS_gettid));
+  ApplyPriority();
+  if (!terminated_) {
+    try {
+      Execute();
+    } catch (...) {
+      fatal_ = std::current_exception();
+    }
+  }
+  try {
+    DoTerminate();
+  } catch (...) {
+    if (!fatal_) fatal_ = std::current_exception();
+  }
+  const bool freeSelf = freeOnTerminate_;
+  {
+    std::lock_guard<std::mutex> lock(syncMutex);
+    finished_ = true;
+    mainSignal.notify_all();
+  }
+  if (freeSelf) delete this;
+}

@@ -1,0 +1,18 @@
+// Port discovery and the COM numbering of serial devices.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The root under which discovery and resolution look ("/" normally); tests set it.
+void SetDeviceRoot(const std::string& Root);
+std::string DeviceRoot();
+
+// First pass: the on-board UARTs (ttyS* with a known UART type), in device order.
+std::vector<std::string> OnBoardPortNames();
+// Second pass: every other serial device (ttyUSB*, ttyACM*, ttyAMA*, rfcomm*).
+std::vector<std::string> OtherPortNames();
+
+// "COM33" -> "<root>/dev/ttyUSB0" (root "/" gives "/dev/ttyUSB0"); "COM1005" ->
+// "/dev/pts/5"; a name with a "/" as it stands; an unknown name -> empty.
+std::string DevicePathOfPort(const std::string& Name);

@@ -1,0 +1,69 @@
+// The virtual line: an in-process null-modem pair for deterministic tests and benchmarks.
+// RTS of one end is CTS of the other; DTR of one end is DSR and DCD of the other.
+// Each end is opened as a device by its path, or driven directly as a scripted peer.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/SerialDevice.h"
+
+class VirtualLine {
+ public:
+  enum End { A = 0, B = 1 };
+
+  struct LineChange {
+    bool State;
+    std::chrono::steady_clock::time_point When;
+  };
+
+  // Creates the line and registers it under Name; it is reached as long as the returned
+  // pointer (or an open end) lives. Paths: "vline:NAME:A", "vline:NAME:B".
+  static std::shared_ptr<VirtualLine> Create(const std::string& Name);
+  ~VirtualLine();
+
+  std::string Path(End E) const;
+
+  // Pacing at the baud rate of the last DCB applied to the sending end (10 bits a
+  // byte); off by default (bytes cross at once).
+  void SetPaced(bool Paced);
+
+  // Scripted peer on end E (normally B, not opened as a device):
+  void Send(End E, const void* Data, size_t Count);  // bytes from E to the other end
+  void Send(End E, const std::string& Bytes) { Send(E, Bytes.data(), Bytes.size()); }
+  // Takes what has arrived at E so far.
+  std::string Take(End E);
+  // Blocks until at least Count bytes wait at E or TimeoutMs passes; then takes them all.
+  std::string TakeAtLeast(End E, size_t Count, int TimeoutMs);
+  void SetRts(End E, bool On);  // the other end's CTS
+  void SetDtr(End E, bool On);  // the other end's DSR and DCD
+  void SetRing(End E, bool On);  // the other end's ring indicator
+  bool Rts(End E) const;
+  bool Dtr(End E) const;
+  std::vector<LineChange> DtrHistory(End E) const;  // every DTR change of end E
+  std::vector<LineChange> RtsHistory(End E) const;
+
+  // What the device at E was told.
+  DCB LastDcb(End E) const;
+  int DcbWrites(End E) const;  // number of successful SetCommState calls
+  uint32_t LastMask(End E) const;
+
+  // Faults, on the device opened at end E.
+  void InjectLineErrors(End E, uint32_t CeBits);  // reported by the next ClearCommError, with EV_ERR
+  void InjectBreak(End E);                        // EV_BREAK and CE_BREAK
+  void RefuseDcb(End E, int Errno);               // SetCommState fails (0: accept again)
+  void FailWrites(End E, int Errno);              // WriteFile fails (0: write again)
+  void HangUp();                                  // both ends: reads give 0, writes fail (EIO)
+
+  struct Impl;
+
+ private:
+  explicit VirtualLine(std::shared_ptr<Impl> I) : impl_(std::move(I)) {}
+  std::shared_ptr<Impl> impl_;
+};
+
+// Used by OpenSerialDevice for "vline:" paths.
+std::unique_ptr<SerialDevice> OpenVirtualLineEnd(const std::string& Path, int& Error);
