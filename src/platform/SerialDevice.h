@@ -66,8 +66,9 @@ struct COMMTIMEOUTS {
 };
 
 // One open serial device. Every operation that can fail returns false (or a failed
-// result) and leaves an errno value in LastError(). Thread use: the event thread waits,
-// the write thread writes, the main thread does the rest; implementations lock inside.
+// result) and leaves an errno value in LastError(), which, like the Win32 last error, is
+// kept per thread. Thread use: the event thread waits, the write thread writes, the main
+// thread does the rest; implementations lock inside.
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
@@ -80,7 +81,8 @@ class SerialDevice {
 
   // Blocks until an event of the mask occurs (Events gets its bits) or Stop is set
   // (Events gets 0). Received bytes are reported once per arrival, never again for bytes
-  // that nobody has read. A hung-up device blocks on Stop alone. False on failure.
+  // that nobody has read. A hung-up device blocks on Stop alone. SetCommMask ends a
+  // pending wait with Events 0, as on Win32. False on failure.
   virtual bool WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) = 0;
 
   // Takes up to Count bytes from the input queue without waiting.
@@ -102,10 +104,10 @@ class SerialDevice {
   int LastError() const { return lastError_; }
 
  protected:
-  void SetLastError(int Error) { lastError_ = Error; }
+  void SetLastError(int Error) const { lastError_ = Error; }
 
  private:
-  int lastError_ = 0;
+  static inline thread_local int lastError_ = 0;
 };
 
 // Opens the device at Path for reading and writing, exclusively, only if it exists.

@@ -1,6 +1,10 @@
 // The virtual line: an in-process null-modem pair for deterministic tests and benchmarks.
 // RTS of one end is CTS of the other; DTR of one end is DSR and DCD of the other.
 // Each end is opened as a device by its path, or driven directly as a scripted peer.
+// Opening an end raises its DTR and RTS and closing drops them, as on a real port; the
+// device refuses the same control blocks as the POSIX device (EINVAL) and keeps the same
+// own input queue (SetupComm size; bytes that do not fit wait on the line and the
+// overrun is reported as CE_RXOVER with EV_ERR). It never reports EV_TXEMPTY.
 #pragma once
 
 #include <chrono>
@@ -34,7 +38,8 @@ class VirtualLine {
   // Scripted peer on end E (normally B, not opened as a device):
   void Send(End E, const void* Data, size_t Count);  // bytes from E to the other end
   void Send(End E, const std::string& Bytes) { Send(E, Bytes.data(), Bytes.size()); }
-  // Takes what has arrived at E so far.
+  // Takes what has arrived at E so far (bytes sent before E was opened as a device wait
+  // for it in its input queue; while a device is open at E it takes them, not Take).
   std::string Take(End E);
   // Blocks until at least Count bytes wait at E or TimeoutMs passes; then takes them all.
   std::string TakeAtLeast(End E, size_t Count, int TimeoutMs);
@@ -56,7 +61,9 @@ class VirtualLine {
   void InjectBreak(End E);                        // EV_BREAK and CE_BREAK
   void RefuseDcb(End E, int Errno);               // SetCommState fails (0: accept again)
   void FailWrites(End E, int Errno);              // WriteFile fails (0: write again)
-  void HangUp();                                  // both ends: reads give 0, writes fail (EIO)
+  // Both ends: what is on the line is lost, reads give what was queued and then 0,
+  // writes, line changes and blocks fail (EIO), waits block on their stop event alone.
+  void HangUp();
 
   struct Impl;
 

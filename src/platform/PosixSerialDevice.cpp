@@ -1,0 +1,446 @@
+#include "platform/PosixSerialDevice.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+#include "platform/DcbRules.h"
+#include "platform/ErrorMarks.h"
+#include "platform/InputQueue.h"
+#include "platform/Termios2.h"
+#include "platform/WaitEvent.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t ModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_ERR | EV_BREAK;
+// How often line and error counters are looked at while such events are awaited.
+constexpr int ModemPollMs = 50;
+
+bool NoModemControl(int Error) { return Error == ENOTTY || Error == EINVAL; }
+
+LineSettings LineSettingsOf(const DCB& Dcb) {
+  LineSettings s;
+  s.Baud = Dcb.BaudRate;
+  s.ByteSize = Dcb.ByteSize;
+  s.Parity = Dcb.Parity;
+  s.TwoStopBits = Dcb.StopBits == 2;
+  s.RtsCts = (Dcb.Flags & DCB_fOutxCtsFlow) || RtsControlOf(Dcb) == RtsHandshake;
+  s.XonXoffOut = Dcb.Flags & DCB_fOutX;
+  s.XonXoffIn = Dcb.Flags & DCB_fInX;
+  s.XonChar = Dcb.XonChar;
+  s.XoffChar = Dcb.XoffChar;
+  s.ParityCheck = Dcb.Flags & DCB_fParity;
+  // Bytes with line errors are marked only when they are to be replaced.
+  s.MarkErrors = s.ParityCheck && (Dcb.Flags & DCB_fErrorChar);
+  return s;
+}
+
+class PosixSerialDevice : public SerialDevice {
+ public:
+  explicit PosixSerialDevice(int Fd);
+  ~PosixSerialDevice() override;
+
+  bool SetCommState(const DCB& Dcb) override;
+  bool SetupComm(uint32_t InQueue, uint32_t OutQueue) override;
+  bool SetCommTimeouts(const COMMTIMEOUTS& Timeouts) override;
+  bool SetCommMask(uint32_t Mask) override;
+  bool WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) override;
+  bool ReadFile(void* Data, int Count, int& Read) override;
+  WriteOutcome WriteFile(const void* Data, int Count, int& Written, int TimeoutMs,
+                         std::initializer_list<const WaitEvent*> Cancel,
+                         int& CancelledBy) override;
+  bool ClearCommError(uint32_t& Errors, COMSTAT& Stat) override;
+  bool PurgeComm(uint32_t Flags) override;
+  bool EscapeCommFunction(uint32_t Func) override;
+  bool GetCommModemStatus(uint32_t& Status) override;
+
+ private:
+  bool Fail(int Error) const {
+    SetLastError(Error);
+    return false;
+  }
+  void FillLocked();
+  void StoreReceived(const uint8_t* Data, size_t Count);
+  void MarkHungUpLocked();
+  bool LooksHungUp() const;
+  void Record(uint32_t Events);
+  bool ModemPolling() const;
+  void CheckModemLocked();
+  uint32_t CountedErrorsLocked();
+  bool SetLine(int Line, bool On);
+  int WaitTimeout() const;
+
+  const int fd_;
+  std::mutex mutex_;
+  InputQueue queue_;
+  ErrorMarkParser parser_;
+  bool markErrors_ = false;
+  uint32_t mask_ = 0;
+  uint32_t pending_ = 0;
+  uint64_t maskGeneration_ = 0;
+  uint32_t ownErrors_ = 0;
+  bool kernelHolds_ = false;  // the queue was full with bytes left in the kernel
+  std::atomic<bool> hungUp_{false};
+  bool modemControl_ = true;
+  bool errorCounters_ = true;
+  int lastModem_ = 0;
+  serial_icounter_struct statusCounts_{};  // as last reported by ClearCommError
+  serial_icounter_struct eventCounts_{};   // as last seen by the event wait
+  WaitEvent wake_;                         // ends a pending wait to look again
+};
+
+PosixSerialDevice::PosixSerialDevice(int Fd) : fd_(Fd) {
+  int lines = 0;
+  if (ioctl(fd_, TIOCMGET, &lines) == 0)
+    lastModem_ = lines;
+  else if (NoModemControl(errno))
+    modemControl_ = false;
+  if (ioctl(fd_, TIOCGICOUNT, &statusCounts_) == 0)
+    eventCounts_ = statusCounts_;
+  else
+    errorCounters_ = false;
+}
+
+PosixSerialDevice::~PosixSerialDevice() {
+  if (!hungUp_) ioctl(fd_, TIOCNXCL);
+  flock(fd_, LOCK_UN);
+  close(fd_);
+}
+
+bool PosixSerialDevice::SetCommState(const DCB& Dcb) {
+  if (const int refusal = CheckDcb(Dcb)) return Fail(refusal);
+  std::lock_guard<std::mutex> lock(mutex_);
+  const LineSettings settings = LineSettingsOf(Dcb);
+  if (!ApplyLineSettings(fd_, settings)) return Fail(errno);
+  if (settings.MarkErrors != markErrors_) parser_.Reset();
+  markErrors_ = settings.MarkErrors;
+  queue_.SetRules(Dcb.Flags & DCB_fNull, Dcb.Flags & DCB_fErrorChar, Dcb.ErrorChar, Dcb.EvtChar);
+  const int dtr = DtrControlOf(Dcb), rts = RtsControlOf(Dcb);
+  if (!SetLine(TIOCM_DTR, dtr == DtrEnable)) return false;
+  if (rts != RtsHandshake && !SetLine(TIOCM_RTS, rts == RtsEnable)) return false;
+  return true;
+}
+
+bool PosixSerialDevice::SetupComm(uint32_t InQueue, uint32_t) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!queue_.SetCapacity(InQueue)) return Fail(ENOMEM);
+  wake_.Set();  // the room may have changed
+  return true;
+}
+
+// Reads always return at once with what is queued; nothing to tell the kernel.
+bool PosixSerialDevice::SetCommTimeouts(const COMMTIMEOUTS&) { return true; }
+
+bool PosixSerialDevice::SetCommMask(uint32_t Mask) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  mask_ = Mask;
+  pending_ = 0;
+  ++maskGeneration_;  // a pending wait ends with no events, as on Win32
+  wake_.Set();
+  return true;
+}
+
+void PosixSerialDevice::Record(uint32_t Events) { pending_ |= Events & mask_; }
+
+void PosixSerialDevice::StoreReceived(const uint8_t* Data, size_t Count) {
+  if (!markErrors_) {
+    Record(queue_.Store(Data, Count));
+    return;
+  }
+  uint32_t events = 0;
+  for (size_t i = 0; i < Count; ++i)
+    parser_.Feed(Data[i], [&](uint8_t b, bool error) { events |= queue_.StoreOne(b, error); });
+  Record(events);
+}
+
+void PosixSerialDevice::MarkHungUpLocked() {
+  hungUp_ = true;
+  kernelHolds_ = false;
+}
+
+// Moves what the kernel holds into the queue, as far as it has room.
+void PosixSerialDevice::FillLocked() {
+  if (hungUp_) return;
+  uint8_t chunk[4096];
+  while (queue_.Room() > 0) {
+    const size_t want = std::min(queue_.Room(), sizeof chunk);
+    const ssize_t n = read(fd_, chunk, want);
+    if (n > 0) {
+      StoreReceived(chunk, static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    // Any other failure than "nothing now" leaves a device that would poll ready for
+    // ever: it counts as hung up.
+    if (n == 0 ? LooksHungUp() : errno != EAGAIN) MarkHungUpLocked();
+    return;
+  }
+  int waiting = 0;
+  kernelHolds_ = ioctl(fd_, FIONREAD, &waiting) == 0 && waiting > 0;
+  if (kernelHolds_ && queue_.NoteOverrun()) {
+    ownErrors_ |= CE_RXOVER;
+    Record(EV_ERR);
+  }
+}
+
+// With VMIN 0 a live terminal also reads 0 when it has nothing; a hung-up one polls
+// as hung up as well.
+bool PosixSerialDevice::LooksHungUp() const {
+  pollfd p{fd_, POLLIN, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+bool PosixSerialDevice::ModemPolling() const {
+  return !hungUp_ && (mask_ & ModemEvents) && (modemControl_ || errorCounters_);
+}
+
+int PosixSerialDevice::WaitTimeout() const { return ModemPolling() ? ModemPollMs : -1; }
+
+void PosixSerialDevice::CheckModemLocked() {
+  int lines = 0;
+  if (modemControl_ && ioctl(fd_, TIOCMGET, &lines) == 0) {
+    const int changed = lines ^ lastModem_;
+    uint32_t events = 0;
+    if (changed & TIOCM_CTS) events |= EV_CTS;
+    if (changed & TIOCM_DSR) events |= EV_DSR;
+    if (changed & TIOCM_CD) events |= EV_RLSD;
+    if ((changed & TIOCM_RI) && (lines & TIOCM_RI)) events |= EV_RING;
+    lastModem_ = lines;
+    Record(events);
+  }
+  serial_icounter_struct now{};
+  if (errorCounters_ && ioctl(fd_, TIOCGICOUNT, &now) == 0) {
+    if (now.frame != eventCounts_.frame || now.parity != eventCounts_.parity ||
+        now.overrun != eventCounts_.overrun || now.buf_overrun != eventCounts_.buf_overrun)
+      Record(EV_ERR);
+    if (now.brk != eventCounts_.brk) Record(EV_BREAK);
+    eventCounts_ = now;
+  }
+}
+
+bool PosixSerialDevice::WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) {
+  Events = 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  const uint64_t generation = maskGeneration_;
+  for (;;) {
+    if (generation != maskGeneration_) return true;
+    if (const uint32_t ready = pending_ & mask_) {
+      pending_ &= ~ready;
+      Events = ready;
+      return true;
+    }
+    wake_.Reset();
+    std::vector<pollfd> fds{{Stop.Fd(), POLLIN, 0}, {wake_.Fd(), POLLIN, 0}};
+    // A full queue leaves the bytes in the kernel until a read makes room.
+    if (!hungUp_) fds.push_back({fd_, static_cast<short>(queue_.Room() > 0 ? POLLIN : 0), 0});
+    const int timeout = WaitTimeout();
+    lock.unlock();
+    const int r = poll(fds.data(), fds.size(), timeout);
+    const int error = errno;
+    lock.lock();
+    if (r < 0) {
+      if (error == EINTR) continue;
+      return Fail(error);
+    }
+    if (fds[0].revents & POLLIN) return true;
+    if (fds.size() > 2) {
+      const short got = fds[2].revents;
+      if (got & POLLIN)
+        FillLocked();
+      else if (got & (POLLHUP | POLLERR | POLLNVAL))
+        MarkHungUpLocked();
+    }
+    if (ModemPolling()) CheckModemLocked();
+  }
+}
+
+bool PosixSerialDevice::ReadFile(void* Data, int Count, int& Read) {
+  Read = 0;
+  if (Count < 0) return Fail(EINVAL);
+  std::lock_guard<std::mutex> lock(mutex_);
+  FillLocked();
+  Read = static_cast<int>(queue_.Take(Data, static_cast<size_t>(Count)));
+  if (Read > 0 && kernelHolds_) {
+    const uint32_t before = pending_;
+    FillLocked();
+    // The waiter sleeps without POLLIN while the queue is full: let it look again.
+    if (pending_ != before || queue_.Room() > 0) wake_.Set();
+  }
+  return true;
+}
+
+SerialDevice::WriteOutcome PosixSerialDevice::WriteFile(
+    const void* Data, int Count, int& Written, int TimeoutMs,
+    std::initializer_list<const WaitEvent*> Cancel, int& CancelledBy) {
+  Written = 0;
+  CancelledBy = -1;
+  if (hungUp_) {
+    SetLastError(EIO);
+    return wrFailed;
+  }
+  const auto* bytes = static_cast<const uint8_t*>(Data);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
+  while (Written < Count) {
+    const ssize_t n = write(fd_, bytes + Written, static_cast<size_t>(Count - Written));
+    if (n > 0) {
+      Written += static_cast<int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) {
+      const int error = errno;
+      if (error == EIO || error == ENODEV || error == ENXIO) hungUp_ = true;
+      SetLastError(error);
+      return wrFailed;
+    }
+    std::vector<pollfd> fds{{fd_, POLLOUT, 0}};
+    for (const WaitEvent* e : Cancel) fds.push_back({e->Fd(), POLLIN, 0});
+    int wait = -1;
+    if (TimeoutMs >= 0) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+      wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    }
+    const int r = poll(fds.data(), fds.size(), wait);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      SetLastError(errno);
+      return wrFailed;
+    }
+    for (size_t i = 1; i < fds.size(); ++i)
+      if (fds[i].revents & POLLIN) {
+        CancelledBy = static_cast<int>(i - 1);
+        return wrCancelled;
+      }
+    if (r == 0) return wrTimedOut;
+    if (!(fds[0].revents & POLLOUT) && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      hungUp_ = true;
+      SetLastError(EIO);
+      return wrFailed;
+    }
+  }
+  return wrDone;
+}
+
+uint32_t PosixSerialDevice::CountedErrorsLocked() {
+  serial_icounter_struct now{};
+  if (!errorCounters_ || hungUp_ || ioctl(fd_, TIOCGICOUNT, &now) != 0) return 0;
+  uint32_t errors = 0;
+  if (now.frame != statusCounts_.frame) errors |= CE_FRAME;
+  if (now.parity != statusCounts_.parity) errors |= CE_RXPARITY;
+  if (now.overrun != statusCounts_.overrun) errors |= CE_OVERRUN;
+  if (now.buf_overrun != statusCounts_.buf_overrun) errors |= CE_RXOVER;
+  if (now.brk != statusCounts_.brk) errors |= CE_BREAK;
+  statusCounts_ = now;
+  return errors;
+}
+
+bool PosixSerialDevice::ClearCommError(uint32_t& Errors, COMSTAT& Stat) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  FillLocked();
+  Errors = ownErrors_ | CountedErrorsLocked();
+  ownErrors_ = 0;
+  Stat = COMSTAT{};
+  Stat.cbInQue = static_cast<uint32_t>(queue_.Size());
+  int out = 0;
+  if (!hungUp_ && ioctl(fd_, TIOCOUTQ, &out) == 0 && out > 0)
+    Stat.cbOutQue = static_cast<uint32_t>(out);
+  return true;
+}
+
+bool PosixSerialDevice::PurgeComm(uint32_t Flags) {
+  if (Flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
+    return Fail(EINVAL);
+  std::lock_guard<std::mutex> lock(mutex_);
+  const bool tx = Flags & (PURGE_TXABORT | PURGE_TXCLEAR);
+  const bool rx = Flags & (PURGE_RXABORT | PURGE_RXCLEAR);
+  if (hungUp_) {
+    if (rx) queue_.Clear();
+    return true;
+  }
+  if (tx && tcflush(fd_, TCOFLUSH) != 0) return Fail(errno);
+  if (rx) {
+    if (tcflush(fd_, TCIFLUSH) != 0) return Fail(errno);
+    queue_.Clear();
+    parser_.Reset();
+    kernelHolds_ = false;
+    wake_.Set();
+  }
+  return true;
+}
+
+bool PosixSerialDevice::SetLine(int Line, bool On) {
+  if (!modemControl_) return true;
+  if (ioctl(fd_, On ? TIOCMBIS : TIOCMBIC, &Line) == 0) return true;
+  if (NoModemControl(errno)) {
+    modemControl_ = false;
+    return true;
+  }
+  return Fail(errno);
+}
+
+bool PosixSerialDevice::EscapeCommFunction(uint32_t Func) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  switch (Func) {
+    case SETRTS: return SetLine(TIOCM_RTS, true);
+    case CLRRTS: return SetLine(TIOCM_RTS, false);
+    case SETDTR: return SetLine(TIOCM_DTR, true);
+    case CLRDTR: return SetLine(TIOCM_DTR, false);
+    default: return Fail(EINVAL);
+  }
+}
+
+bool PosixSerialDevice::GetCommModemStatus(uint32_t& Status) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Status = 0;
+  if (hungUp_) return true;  // carrier and every other line are gone
+  if (!modemControl_) {
+    Status = MS_CTS_ON | MS_DSR_ON;
+    return true;
+  }
+  int lines = 0;
+  if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+    if (!NoModemControl(errno)) return Fail(errno);
+    modemControl_ = false;
+    Status = MS_CTS_ON | MS_DSR_ON;
+    return true;
+  }
+  if (lines & TIOCM_CTS) Status |= MS_CTS_ON;
+  if (lines & TIOCM_DSR) Status |= MS_DSR_ON;
+  if (lines & TIOCM_RI) Status |= MS_RING_ON;
+  if (lines & TIOCM_CD) Status |= MS_RLSD_ON;
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> OpenPosixSerialDevice(const std::string& Path, int& Error) {
+  const int fd = open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    Error = errno;
+    return nullptr;
+  }
+  auto refuse = [&](int Why) {
+    close(fd);
+    Error = Why;
+    return nullptr;
+  };
+  if (!IsTermios2Device(fd)) return refuse(ENOTTY);
+  // flock holds against every other opener, root included; TIOCEXCL keeps out
+  // programs that do not lock.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse(errno == EWOULDBLOCK ? EBUSY : errno);
+  if (ioctl(fd, TIOCEXCL) != 0) return refuse(errno);
+  Error = 0;
+  return std::make_unique<PosixSerialDevice>(fd);
+}
