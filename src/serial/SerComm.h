@@ -1,0 +1,298 @@
+// The serial port component: settings, open and close, reads and writes, modem lines,
+// port discovery, event delivery on the main thread, and the attachment of components.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/Exceptions.h"
+#include "framework/Threads.h"
+#include "platform/SerialDevice.h"
+#include "serial/SerClasses.h"
+#include "serial/SerPrst.h"
+
+enum TSerBaudrate {
+  brUser, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
+  br56000, br57600, br115200, br128000, br256000
+};
+enum TSerParity { paNone, paOdd, paEven, paMark, paSpace };
+enum TSerDatabits { db4, db5, db6, db7, db8 };
+enum TSerStopbits { sb1, sb15, sb2 };
+
+enum TSerCommOption { coErrorChar, coNullStrip, coParityCheck };
+using TSerCommOptions = unsigned;  // bit 1 << option
+constexpr TSerCommOptions SerOptions(std::initializer_list<TSerCommOption> Members) {
+  TSerCommOptions set = 0;
+  for (auto m : Members) set |= 1u << m;
+  return set;
+}
+
+enum TSerCommEvent {
+  ceBreak, ceCts, ceDsr, ceError, ceRing, ceRlsd, ceRxChar, ceTxEmpty, ceRxFlag, cePErr,
+  ceRx80Full, ceEvent1, ceEvent2
+};
+using TSerCommEvents = unsigned;  // bit 1 << event
+constexpr TSerCommEvents SerEvents(std::initializer_list<TSerCommEvent> Members) {
+  TSerCommEvents set = 0;
+  for (auto m : Members) set |= 1u << m;
+  return set;
+}
+
+class ESerCommError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TSerComm;
+class TSerCustomComm;
+class TSerDispatcher;
+class TSerCommEventThread;
+class TSerCommWriteThread;
+
+// A display that is told about every event batch a port delivers.
+class TSerDisplay : public TSerComponent {
+ public:
+  using TSerComponent::TSerComponent;
+  std::string ClassName() const override { return "TSerDisplay"; }
+  virtual void CommNotify(TSerCustomComm* Comm) = 0;
+};
+
+// What an attached component is told: event bits (never EV_RXCHAR) and received bytes.
+class ISerCommUser {
+ public:
+  virtual ~ISerCommUser() = default;
+  virtual void CommEvent(uint32_t Events) = 0;
+  virtual void CommData(const void* Data, int Count) = 0;
+};
+
+using TSerNotifyEvent = std::function<void(TObject* Sender)>;
+using TSerCommRxCharEvent = std::function<void(TObject* Sender, int Count)>;
+using TSerCommRxBufEvent = std::function<void(TObject* Sender, const void* Data, int Count)>;
+using TSerCommErrorEvent = std::function<void(TObject* Sender, int Errors)>;
+
+class TSerCustomComm : public TSerComponent {
+ public:
+  explicit TSerCustomComm(TComponent* AOwner);
+  ~TSerCustomComm() override;
+  std::string ClassName() const override { return "TSerCustomComm"; }
+
+  // Operations.
+  void Open();
+  void Close();
+  bool Active() const { return active_; }
+  int WriteBuf(const void* Data, int Count);
+  bool WriteChar(char Ch);
+  int ReadBuf(void* Data, int Count);
+  std::string ReadText();
+  int InQueCount();
+  void ReadStatus(uint32_t& Errors, COMSTAT& Stat);
+  bool CheckErrors();
+  void Purge(uint32_t Flags);
+  void PurgeAll();
+  void SetDTR(bool State);
+  void SetRTS(bool State);
+  bool GetModemState(int Line);
+  void GetPortNames(std::vector<std::string>& List);
+  std::string GetDeviceFileName() const;
+
+  // Properties.
+  bool AutoOpen() const { return autoOpen_; }
+  void SetAutoOpen(bool Value) { autoOpen_ = Value; }
+  TSerBaudrate Baudrate() const { return baudrate_; }
+  void SetBaudrate(TSerBaudrate Value);
+  TSerParity Parity() const { return parity_; }
+  void SetParity(TSerParity Value);
+  TSerDatabits Databits() const { return databits_; }
+  void SetDatabits(TSerDatabits Value);
+  TSerStopbits Stopbits() const { return stopbits_; }
+  void SetStopbits(TSerStopbits Value);
+  TSerEventChars& EventChars() { return eventChars_; }
+  void SetEventChars(const TSerEventChars& Value) { eventChars_.Assign(&Value); }
+  TSerFlowControl& FlowControl() { return flowControl_; }
+  void SetFlowControl(const TSerFlowControl& Value) { flowControl_.Assign(&Value); }
+  TSerCommOptions Options() const { return options_; }
+  void SetOptions(TSerCommOptions Value);
+  TSerPortInt PortNum() const { return portNum_; }
+  void SetPortNum(TSerPortInt Value);
+  const std::string& DeviceName() const { return deviceName_; }
+  void SetDeviceName(const std::string& Value);
+  TSerCommEvents MonitorEvents() const { return monitorEvents_; }
+  void SetMonitorEvents(TSerCommEvents Value);
+  TSerBuffers& Buffers() { return buffers_; }
+  void SetBuffers(const TSerBuffers& Value);
+  TThreadPriority EventPriority() const { return eventPriority_; }
+  void SetEventPriority(TThreadPriority Value);
+  TThreadPriority WritePriority() const { return writePriority_; }
+  void SetWritePriority(TThreadPriority Value);
+  bool DirectWrite() const { return directWrite_; }
+  void SetDirectWrite(bool Value);
+  bool UpdateDCB() const { return updateDcb_; }
+  void SetUpdateDCB(bool Value);
+  int UserBaudrate() const { return userBaudrate_; }
+  void SetUserBaudrate(int Value);
+  TSerDisplay* Display() const { return display_; }
+  void SetDisplay(TSerDisplay* Value);
+  std::string Version() const { return "1.3.5.0"; }
+  void SetVersion(const std::string&) {}
+
+  // The EV_ bits the event thread waits for, computed at open.
+  uint32_t EventMask() const { return eventMask_; }
+
+  // Attachment of components (their dispatchers).
+  void AttachDispatcher(TSerDispatcher* Dispatcher);
+  void DetachDispatcher(TSerDispatcher* Dispatcher);
+
+  void Loaded() override;
+
+  // Events.
+  TSerNotifyEvent OnOpen, OnClose, OnCts, OnDsr, OnRlsd, OnRing, OnBreak;
+  TSerCommErrorEvent OnError;
+  TSerCommRxCharEvent OnRxChar;
+  TSerCommRxBufEvent OnRxBuf;
+  TSerNotifyEvent OnRxFlag, OnTxEmpty, OnPErr, OnRx80Full, OnEvent1, OnEvent2;
+
+ protected:
+  virtual void OpenDevice();
+  virtual void StartThreads();
+  // Deliveries, on the main thread.
+  virtual void HandleRxChar();
+  virtual void HandleEvents(uint32_t Events);
+  virtual void NotifyComponents(uint32_t Events);
+  virtual void DoRxBuf(const void* Data, int Count);
+
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  friend class TSerCommEventThread;
+  friend class TSerCommWriteThread;
+
+  enum EnqueueResult { enqAccepted, enqFull, enqClosed };
+
+  void CloseDevice();
+  void ApplyDCB();
+  void ApplyBuffers();
+  void ApplyTimeouts();
+  void ApplyEventMask();
+  void StopThreads();
+  void DoOpen();
+  void DoClose();
+  void CheckClosed() const;
+  [[noreturn]] void RaiseCommError(const char* Fmt) const;
+  void CheckResult(bool Ok, const char* Fmt) const;
+  void EscapeFunction(uint32_t Func);
+  void NotifyDisplay();
+  void BuffersChanged();
+  void Fire(const TSerNotifyEvent& Event) { if (Event) Event(this); }
+
+  // Runs on the main thread for the event thread: the guarded processing step.
+  void ProcessEvents(uint32_t Events);
+  // Runs on the main thread for the write thread, guarded the same way.
+  void DeliverWriteEvents(uint32_t Events);
+
+  // Queued writes.
+  EnqueueResult Enqueue(const void* Data, int Count);
+  int DirectWriteBuf(const void* Data, int Count);
+  void Flush();
+  void EmptyWriteQueue();  // under WriteLock
+  // Called (under WriteLock) by the write thread when the queue has shrunk.
+  void SignalRoom();
+
+  // Published state.
+  bool autoOpen_ = false;
+  TSerBaudrate baudrate_ = br1200;
+  TSerParity parity_ = paNone;
+  TSerDatabits databits_ = db8;
+  TSerStopbits stopbits_ = sb1;
+  TSerEventChars eventChars_;
+  TSerFlowControl flowControl_;
+  TSerCommOptions options_ = 0;
+  TSerPortInt portNum_ = 0;
+  std::string deviceName_ = "COM%d";
+  TSerCommEvents monitorEvents_ = SerEvents({ceError, ceRxChar, ceTxEmpty});
+  TSerBuffers buffers_;
+  TThreadPriority eventPriority_ = tpNormal;
+  TThreadPriority writePriority_ = tpHighest;
+  bool directWrite_ = false;
+  bool updateDcb_ = true;
+  int userBaudrate_ = 0;
+  TSerDisplay* display_ = nullptr;
+
+  // Private state.
+  std::unique_ptr<SerialDevice> device_;
+  std::atomic<bool> active_{false};
+  TSerCriticalSection writeLock_;
+  TSerCriticalSection commLock_;
+  TSerWaitEvent closing_;  // set while closing: ends a pending direct write
+  TSerCommEventThread* eventThread_ = nullptr;
+  TSerCommWriteThread* writeThread_ = nullptr;  // under writeLock_
+  uint32_t eventMask_ = 0;
+  std::vector<TSerDispatcher*> dispatchers_;
+  bool dispatch_ = true;
+  bool syncEvents_ = true;
+
+  // Room in the write queue: the generation grows (under WriteLock and roomMutex_) each
+  // time the queue shrinks.
+  std::mutex roomMutex_;
+  std::condition_variable roomSignal_;
+  uint64_t roomGeneration_ = 0;
+};
+
+class TSerComm : public TSerCustomComm {
+ public:
+  explicit TSerComm(TComponent* AOwner) : TSerCustomComm(AOwner) {}
+  std::string ClassName() const override { return "TSerComm"; }
+};
+
+// A component's link to the port it is attached to.
+class TSerDispatcher {
+ public:
+  explicit TSerDispatcher(ISerCommUser* User) : user_(User) {}
+  ~TSerDispatcher();
+  TSerDispatcher(const TSerDispatcher&) = delete;
+  TSerDispatcher& operator=(const TSerDispatcher&) = delete;
+
+  bool Active() const { return active_; }
+  void SetActive(bool Value) { active_ = Value; }
+  TSerComm* Comm() const;
+  ISerCommUser* User() const { return user_; }
+  // WriteBuf on the attached port; 0 when none is attached.
+  int Write(const void* Data, int Count);
+  void PurgeAll();
+
+ private:
+  friend class TSerCustomComm;
+  friend class TSerCommComponent;
+
+  std::atomic<bool> active_{true};
+  std::atomic<TSerCustomComm*> comm_{nullptr};
+  ISerCommUser* user_;
+};
+
+// Base of components that attach to a port and receive its bytes and event bits.
+class TSerCommComponent : public TSerComponent, public ISerCommUser {
+ public:
+  explicit TSerCommComponent(TComponent* AOwner);
+  std::string ClassName() const override { return "TSerCommComponent"; }
+
+  TSerComm* Comm() const { return comm_; }
+  virtual void SetComm(TSerComm* Value);
+  void SetEventsActive(bool Value) { dispatcher_.SetActive(Value); }
+  TSerDispatcher& Dispatcher() { return dispatcher_; }
+
+  void CommData(const void*, int) override {}
+  void CommEvent(uint32_t) override {}
+
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  TSerComm* comm_ = nullptr;
+  TSerDispatcher dispatcher_{this};
+};

@@ -1,0 +1,206 @@
+// Reads, writes, status, purges and the modem lines.
+#include <algorithm>
+#include <chrono>
+
+#include "framework/ExceptionReport.h"
+#include "serial/SerComm.h"
+#include "serial/SerCommThreads.h"
+
+namespace {
+
+constexpr uint32_t kFlushTimeoutMs = 2000;
+constexpr uint32_t kReceivePurge = PURGE_RXABORT | PURGE_RXCLEAR;
+
+}  // namespace
+
+int TSerCustomComm::WriteBuf(const void* Data, int Count) {
+  if (!Active() || Count <= 0) return 0;
+  if (directWrite_) return DirectWriteBuf(Data, Count);
+  switch (Enqueue(Data, Count)) {
+    case enqAccepted:
+      return Count;
+    case enqClosed:
+      return 0;
+    case enqFull:
+      break;
+  }
+  throw ESerCommError("Output buffer is full. Please check comm status.");
+}
+
+bool TSerCustomComm::WriteChar(char Ch) { return WriteBuf(&Ch, 1) == 1; }
+
+// Waits for room at most WriteTimeout ms. Another thread blocks on the write thread's
+// room signal. The main thread runs deliveries while it waits: the write thread drains
+// the whole queue in one pass and then delivers transmitter-empty (or an error) to the
+// main thread, so that delivery is both the sign of room and what the write thread is
+// waiting on before its next pass.
+TSerCustomComm::EnqueueResult TSerCustomComm::Enqueue(const void* Data, int Count) {
+  TSerTimer timer;
+  bool timing = false;
+  for (;;) {
+    uint64_t seen;
+    {
+      std::lock_guard<TSerCriticalSection> lock(writeLock_);
+      if (!writeThread_) return enqClosed;
+      TSerCommBuffer& queue = writeThread_->Queue();
+      if (static_cast<int64_t>(queue.Size()) + Count <= writeThread_->Capacity()) {
+        // The write event is set exactly while the queue holds bytes.
+        if (queue.Size() == 0) writeThread_->WriteEvent().SetEvent();
+        queue.Append(Data, Count);
+        return enqAccepted;
+      }
+      seen = roomGeneration_;
+    }
+    if (!timing) {
+      TimerStart(timer, static_cast<uint32_t>(buffers_.WriteTimeout()));
+      timing = true;
+    }
+    if (TimerExpired(timer)) return enqFull;
+    const uint32_t left = timer.Limit - std::min(timer.Limit, TimerElapsed(timer)) + 1;
+    if (IsMainThread()) {
+      CheckSynchronize(static_cast<int>(std::min<uint32_t>(left, 1u << 30)));
+    } else {
+      std::unique_lock<std::mutex> room(roomMutex_);
+      roomSignal_.wait_for(room, std::chrono::milliseconds(left),
+                           [&] { return roomGeneration_ != seen; });
+    }
+  }
+}
+
+// Called under WriteLock whenever the queue shrinks or goes away.
+void TSerCustomComm::SignalRoom() {
+  {
+    std::lock_guard<std::mutex> room(roomMutex_);
+    ++roomGeneration_;
+  }
+  roomSignal_.notify_all();
+}
+
+int TSerCustomComm::DirectWriteBuf(const void* Data, int Count) {
+  std::lock_guard<TSerCriticalSection> lock(writeLock_);
+  if (!device_) return 0;
+  int written = 0;
+  int cancelledBy = -1;
+  switch (device_->WriteFile(Data, Count, written, buffers_.ReadTimeout(),
+                             {&closing_.Event()}, cancelledBy)) {
+    case SerialDevice::wrDone:
+      return written;
+    case SerialDevice::wrTimedOut:
+    case SerialDevice::wrCancelled:
+      return 0;
+    case SerialDevice::wrFailed:
+      break;
+  }
+  RaiseCommError("Write error (%d), %s");
+}
+
+int TSerCustomComm::ReadBuf(void* Data, int Count) {
+  if (!Active() || Count <= 0) return 0;
+  std::lock_guard<TSerCriticalSection> lock(commLock_);
+  if (!device_) return 0;
+  int read = 0;
+  CheckResult(device_->ReadFile(Data, Count, read), "Read error (%d), %s");
+  return read;
+}
+
+std::string TSerCustomComm::ReadText() {
+  const int count = InQueCount();
+  if (count <= 0) return std::string();
+  std::string text(static_cast<size_t>(count), '\0');
+  text.resize(static_cast<size_t>(ReadBuf(text.data(), count)));
+  return text;
+}
+
+int TSerCustomComm::InQueCount() {
+  if (!Active()) return 0;
+  uint32_t errors;
+  COMSTAT stat;
+  ReadStatus(errors, stat);
+  return static_cast<int>(stat.cbInQue);
+}
+
+void TSerCustomComm::ReadStatus(uint32_t& Errors, COMSTAT& Stat) {
+  std::lock_guard<TSerCriticalSection> lock(commLock_);
+  Errors = 0;
+  Stat = COMSTAT{};
+  if (device_)
+    CheckResult(device_->ClearCommError(Errors, Stat), "Error retrieving statistics (%d), %s");
+}
+
+bool TSerCustomComm::CheckErrors() {
+  uint32_t errors;
+  COMSTAT stat;
+  ReadStatus(errors, stat);
+  if (errors != 0 && OnError) Guarded([&] { OnError(this, static_cast<int>(errors)); });
+  return errors != 0;
+}
+
+void TSerCustomComm::Purge(uint32_t Flags) {
+  if (!Active()) return;
+  std::lock_guard<TSerCriticalSection> lock(commLock_);
+  if (!device_) return;
+  if (Flags != kReceivePurge && writeThread_) Flush();
+  CheckResult(device_->PurgeComm(Flags), "Error clearing buffers (%d), %s");
+}
+
+void TSerCustomComm::PurgeAll() {
+  Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+}
+
+// The queue may be emptied only while the write thread is not writing from it: when it
+// is, it is asked to stop and acknowledge first.
+void TSerCustomComm::Flush() {
+  {
+    std::lock_guard<TSerCriticalSection> lock(writeLock_);
+    if (!writeThread_->Writing()) {
+      EmptyWriteQueue();
+      return;
+    }
+    writeThread_->RequestFlush();
+  }
+  if (!writeThread_->WaitFlushDone(kFlushTimeoutMs)) return;
+  std::lock_guard<TSerCriticalSection> lock(writeLock_);
+  EmptyWriteQueue();
+}
+
+void TSerCustomComm::EmptyWriteQueue() {
+  writeThread_->Queue().Clear();
+  writeThread_->WriteEvent().ResetEvent();
+  SignalRoom();
+}
+
+void TSerCustomComm::SetDTR(bool State) {
+  if (flowControl_.ControlDtr() == dtrHandshake)
+    throw ESerCommError("DTR line updates not allowed when flowcontrol is set to Handshake.");
+  if (Active()) EscapeFunction(State ? SETDTR : CLRDTR);
+}
+
+void TSerCustomComm::SetRTS(bool State) {
+  const TSerControlRts rts = flowControl_.ControlRts();
+  if (rts == rtsHandshake || rts == rtsToggle)
+    throw ESerCommError(
+        "RTS line updates not allowed when flowcontrol is set to Handshake or Toggle.");
+  if (Active()) EscapeFunction(State ? SETRTS : CLRRTS);
+}
+
+void TSerCustomComm::EscapeFunction(uint32_t Func) {
+  CheckResult(device_->EscapeCommFunction(Func), "Error calling comm function (%d), %s");
+}
+
+bool TSerCustomComm::GetModemState(int Line) {
+  uint32_t status = 0;
+  if (Active())
+    CheckResult(device_->GetCommModemStatus(status), "Error reading modem state (%d), %s");
+  switch (Line) {
+    case 1:
+      return status & MS_CTS_ON;
+    case 2:
+      return status & MS_DSR_ON;
+    case 3:
+      return status & MS_RING_ON;
+    case 4:
+      return status & MS_RLSD_ON;
+    default:
+      return false;
+  }
+}

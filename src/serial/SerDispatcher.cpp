@@ -1,0 +1,50 @@
+// Attaching components to a port.
+#include "serial/SerComm.h"
+
+#include <algorithm>
+
+void TSerCustomComm::AttachDispatcher(TSerDispatcher* Dispatcher) {
+  Dispatcher->comm_ = this;
+  dispatchers_.push_back(Dispatcher);
+}
+
+void TSerCustomComm::DetachDispatcher(TSerDispatcher* Dispatcher) {
+  auto it = std::find(dispatchers_.begin(), dispatchers_.end(), Dispatcher);
+  if (it == dispatchers_.end()) return;
+  Dispatcher->comm_ = nullptr;
+  dispatchers_.erase(it);
+}
+
+TSerDispatcher::~TSerDispatcher() {
+  if (TSerCustomComm* comm = comm_) comm->DetachDispatcher(this);
+}
+
+TSerComm* TSerDispatcher::Comm() const { return dynamic_cast<TSerComm*>(comm_.load()); }
+
+int TSerDispatcher::Write(const void* Data, int Count) {
+  TSerCustomComm* comm = comm_;
+  return comm ? comm->WriteBuf(Data, Count) : 0;
+}
+
+void TSerDispatcher::PurgeAll() {
+  if (TSerCustomComm* comm = comm_) comm->PurgeAll();
+}
+
+TSerCommComponent::TSerCommComponent(TComponent* AOwner) : TSerComponent(AOwner) {}
+
+void TSerCommComponent::SetComm(TSerComm* Value) {
+  if (TSerCustomComm* previous = dispatcher_.comm_) previous->DetachDispatcher(&dispatcher_);
+  if (comm_ && comm_ != Value) RemoveFreeNotification(comm_);
+  comm_ = Value;
+  if (comm_) {
+    comm_->AttachDispatcher(&dispatcher_);
+    FreeNotification(comm_);
+  }
+}
+
+void TSerCommComponent::Notification(TComponent* AComponent, TOperation Operation) {
+  TSerComponent::Notification(AComponent, Operation);
+  // The port has already detached our dispatcher in its destructor.
+  if (Operation == opRemove && comm_ && AComponent == static_cast<TComponent*>(comm_))
+    SetComm(nullptr);
+}
