@@ -18,11 +18,13 @@ struct SyncCall {
 
 // One lock and one signal serve the queue and the end of threads, so that a main thread
 // waiting in WaitFor wakes for either.
-std::mutex syncMutex;
-std::condition_variable mainSignal;   // something was queued, or a thread finished
-std::condition_variable callerSignal;  // a queued call has been run
-std::deque<std::shared_ptr<SyncCall>> syncQueue;
-SynchronizeWakeUp wakeUp;
+// They are never destroyed: a free-on-terminate thread may still be leaving Run while the
+// program exits.
+std::mutex& syncMutex = *new std::mutex;
+std::condition_variable& mainSignal = *new std::condition_variable;  // queued, or a thread ended
+std::condition_variable& callerSignal = *new std::condition_variable;  // a queued call has run
+std::deque<std::shared_ptr<SyncCall>>& syncQueue = *new std::deque<std::shared_ptr<SyncCall>>;
+SynchronizeWakeUp& wakeUp = *new SynchronizeWakeUp;
 std::thread::id mainThread = std::this_thread::get_id();
 
 int NiceOf(TThreadPriority p) {
