@@ -1,0 +1,66 @@
+#include "app/ActivationTracker.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+#include <QWindow>
+
+#include "app/DialogSeam.h"
+#include "framework/ExceptionReport.h"
+
+namespace {
+ActivationTracker* instance = nullptr;
+
+QWidget* WidgetOfWindow(QWindow* Window) {
+  if (!Window) return nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->windowHandle() == Window) return w;
+  return nullptr;
+}
+}  // namespace
+
+ActivationTracker::ActivationTracker(QObject* Parent) : QObject(Parent) {
+  instance = this;
+  connect(qApp, &QGuiApplication::focusWindowChanged, this,
+          [this](QWindow* w) { FocusWindowChanged(w); });
+}
+
+ActivationTracker* ActivationTracker::Instance() { return instance; }
+
+void ActivationTracker::FocusWindowChanged(QWindow* Window) {
+  QWidget* widget = WidgetOfWindow(Window);
+  FocusMovedTo(widget ? widget->window() : nullptr);
+}
+
+void ActivationTracker::FocusMovedTo(QWidget* Window) {
+  if (IsOutsideActivation(Window)) Window = nullptr;
+  // Focus with another program (or the exception report), or back from there to the
+  // window that had it: no change of activation.
+  if (!Window || Window == active_) return;
+  QWidget* previous = active_;
+  active_ = Window;
+  if (previous) {
+    previous->removeEventFilter(this);
+    Deactivate(previous);
+  }
+  Window->installEventFilter(this);
+  Activate(Window);
+}
+
+bool ActivationTracker::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::Hide && Watched == active_.data()) {
+    QWidget* hidden = active_;
+    active_ = nullptr;
+    hidden->removeEventFilter(this);
+    Deactivate(hidden);
+  }
+  return QObject::eventFilter(Watched, Event);
+}
+
+void ActivationTracker::Deactivate(QWidget* Window) {
+  if (auto* aware = dynamic_cast<ActivationAware*>(Window)) Guarded([&] { aware->FormDeactivate(); });
+}
+
+void ActivationTracker::Activate(QWidget* Window) {
+  if (auto* aware = dynamic_cast<ActivationAware*>(Window)) Guarded([&] { aware->FormActivate(); });
+}

@@ -1,0 +1,43 @@
+// Turns the toolkit's focus changes into the program's own window activation: a window
+// is activated when the focus comes to it from none of our windows for the first time or
+// from another of our windows, and deactivated when the focus leaves it for another of
+// ours (or when it is hidden). Focus going to another program and coming back to the
+// same window does neither.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+class QWindow;
+
+// A window that wants to hear about its activation.
+class ActivationAware {
+ public:
+  virtual ~ActivationAware() = default;
+  virtual void FormActivate() = 0;
+  virtual void FormDeactivate() = 0;
+};
+
+class ActivationTracker : public QObject {
+ public:
+  // Follows the application's focus window from now on.
+  explicit ActivationTracker(QObject* Parent = nullptr);
+
+  static ActivationTracker* Instance();
+
+  // The focus moved to Window (a top-level widget), or to no window of ours (nullptr).
+  void FocusMovedTo(QWidget* Window);
+  QWidget* ActiveWindow() const { return active_; }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+ private:
+  void FocusWindowChanged(QWindow* Window);
+  void Deactivate(QWidget* Window);
+  void Activate(QWidget* Window);
+
+  // The window of ours that had the focus last; kept while another program has it.
+  QPointer<QWidget> active_;
+};

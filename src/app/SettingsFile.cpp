@@ -1,0 +1,35 @@
+#include "app/SettingsFile.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+
+namespace {
+std::string overridePath;
+}
+
+std::string SettingsFilePath() {
+  if (!overridePath.empty()) return overridePath;
+  QString dir = QCoreApplication::applicationDirPath();
+  QString beside = QDir(dir).filePath(SettingsFileName);
+  if (QFileInfo::exists(beside) || access(QFile::encodeName(dir).constData(), W_OK) == 0)
+    return QFile::encodeName(beside).toStdString();
+  QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+  QDir().mkpath(config);
+  return QFile::encodeName(QDir(config).filePath(SettingsFileName)).toStdString();
+}
+
+void SetSettingsFilePath(const std::string& Path) { overridePath = Path; }
+
+std::string LocalDateTimeText() {
+  QLocale locale;
+  QDateTime now = QDateTime::currentDateTime();
+  QString text = locale.toString(now.date(), QLocale::ShortFormat) + " " +
+                 locale.toString(now.time(), QLocale::LongFormat);
+  return text.toLocal8Bit().toStdString();
+}

@@ -1,0 +1,154 @@
+// The main terminal window: the pane, the connection controls, the menus and tool
+// buttons, and the port SerComm1 that all terminal traffic goes through.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "app/ActivationTracker.h"
+#include "app/DialogSeam.h"
+#include "serial/SerComm.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class TfrmTransfer;
+class TAboutBox;
+class TfrmXModem;
+
+class TfrmTerm : public QMainWindow, public ActivationAware {
+ public:
+  explicit TfrmTerm(QWidget* Parent = nullptr);
+  ~TfrmTerm() override;
+
+  // The windows opened from this one, created after it at program start.
+  void SetWindows(TfrmTransfer* Transfer, TAboutBox* About, TfrmXModem* XModem);
+
+  // Window events.
+  void FormActivate() override;
+  void FormDeactivate() override {}
+  void FormResize();
+  void FormClose();
+
+  // Connection control.
+  void spdConnectClick();
+  void reSetAll();
+  void PortChange();
+  int PortNumFromItem(int Index) const;
+  void cboPortChange();
+  void cboBaudRateChange();
+  void cboStopBitsChange();
+  void cboDataBitsChange();
+  void RefreshPorts1Click();
+
+  // Menu operations; a checkable item has already toggled its check mark when they run.
+  void HWFlow1Click();
+  void DTRlow1Click();
+  void Reset1Click();
+  void Font1Click();
+  void Background1Click();
+  void About1Click();
+  void SendxClick();
+  void Settings1Click();
+  void Clearscreen1Click();
+
+  // Settings file.
+  void getSettings();
+  void WriteSettings();
+
+  // The pane.
+  void showText(const std::string& Text);
+  void writeToCom(const std::string& Text);
+
+  // Pane look.
+  QColor PaneBackground() const;
+  void SetPaneBackground(const QColor& Colour);
+  QColor PaneTextColour() const;
+  void SetPaneTextColour(const QColor& Colour);
+  // The face name as chosen or stored, also when the system shows a substitute.
+  QString PaneFontName() const;
+  void SetPaneFont(const QString& Name, int PointSize);
+
+  // The selected entry of a box: the entry whose text the box shows, or -1.
+  static int SelectedIndex(const QComboBox* Box);
+
+  TSerComm* SerComm1 = nullptr;
+
+  QToolBar* ToolBar1 = nullptr;
+  QToolBar* ToolBar2 = nullptr;
+  QToolButton* ToolButton1 = nullptr;
+  QToolButton* ToolButton2 = nullptr;
+  QToolButton* ToolButton3 = nullptr;
+  QToolButton* ToolButton4 = nullptr;
+  QToolButton* ToolButton6 = nullptr;
+  QToolButton* ToolButton8 = nullptr;
+  QToolButton* ToolButton9 = nullptr;
+  QToolButton* spdConnect = nullptr;
+  QComboBox* cboPort = nullptr;
+  QComboBox* cboBaudRate = nullptr;
+  QComboBox* cboStopBits = nullptr;
+  QComboBox* cboDataBits = nullptr;
+  QPlainTextEdit* mmoTerm = nullptr;
+  QWidget* pnlBot = nullptr;
+  QPushButton* btnCancel = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QStatusBar* staBar1 = nullptr;
+  QLabel* staPanel0 = nullptr;
+  QLabel* staPanel1 = nullptr;
+  QTimer* Timer1 = nullptr;
+
+  QAction* SendText1 = nullptr;
+  QAction* ResendText1 = nullptr;
+  QAction* CancelSend1 = nullptr;
+  QAction* Clearscreen1 = nullptr;
+  QAction* Sendx = nullptr;
+  QAction* SendBinary1 = nullptr;
+  QAction* exttransfer1 = nullptr;
+  QAction* Font1 = nullptr;
+  QAction* Background1 = nullptr;
+  QAction* Echo1 = nullptr;
+  QAction* RefreshPorts1 = nullptr;
+  QAction* mnuCtrl = nullptr;
+  QAction* Reset1 = nullptr;
+  QAction* DTRlow1 = nullptr;
+  QAction* HWFlow1 = nullptr;
+  QAction* About1 = nullptr;
+
+  // The file-open dialog's state (filter, chosen filter, initial directory).
+  OpenFileRequest dlgOpen;
+
+  bool FirstActivation = false;
+  bool SendingText = false;
+  std::string ReceivedText;
+
+ protected:
+  void resizeEvent(QResizeEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
+
+ private:
+  void CreatePort();
+  void CreateMenus();
+  void CreateToolBars();
+  void CreatePane();
+  void CreateBottom();
+  void BindHandlers();
+  void FillLists();
+  void ApplyStopBits();
+  void SetConnected(bool Pressed);
+  void TypedPortConfirmed();
+  void ShowPortToolTip();
+
+  std::unique_ptr<TSerComm> port_;
+  QString paneFontName_;
+  TfrmTransfer* frmTransfer_ = nullptr;
+  TAboutBox* AboutBox_ = nullptr;
+  TfrmXModem* frmXModem_ = nullptr;
+};
