@@ -1,0 +1,6 @@
+// The file transfer protocols: the protocol component, its worker, the XMODEM engine.
+#pragma once
+
+#include "protocol/SerProtocolBase.h"
+#include "protocol/SerXModem.h"
+#include "protocol/TransferCodes.h"

@@ -1,0 +1,161 @@
+// The protocol component and its worker: one file transfer at a time over an attached
+// port, run on a worker thread that reads a bounded receive queue filled on the main
+// thread and reports errors and the end of the transfer as events on the main thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "framework/Exceptions.h"
+#include "framework/Threads.h"
+#include "protocol/TransferCodes.h"
+#include "protocol/TransferFile.h"
+#include "serial/SerClasses.h"
+#include "serial/SerComm.h"
+
+class TSerProtocolThread;
+
+using TSerTransferEndEvent = std::function<void(TObject* Sender, int ExitCode)>;
+using TSerTransferErrorEvent = std::function<void(TObject* Sender, int ErrorCode, int ErrorCount)>;
+
+// Unwinds a transfer procedure once its exit code is recorded; never reported.
+class ETransferFinished : public EAbort {};
+
+class TSerProtocol : public TSerCommComponent {
+ public:
+  explicit TSerProtocol(TComponent* AOwner);
+  // A running transfer is stopped and waited for; its end raises no OnTransferEnd.
+  ~TSerProtocol() override;
+  std::string ClassName() const override { return "TSerProtocol"; }
+
+  TSerTransferMode Mode() const { return mode_; }
+  void SetMode(TSerTransferMode Value) { mode_ = Value; }
+  int Timeout() const { return timeout_; }
+  void SetTimeout(int Value) { timeout_ = Value; }
+  int MaxErrors() const { return maxErrors_; }
+  void SetMaxErrors(int Value) { maxErrors_ = Value; }
+  int BufferSize() const { return bufferSize_; }
+  void SetBufferSize(int Value) { bufferSize_ = Value; }
+
+  // The running worker's last error and error count; 0 when idle.
+  int ErrorCode() const;
+  int ErrorCount() const;
+  bool Busy() const { return worker_ != nullptr; }
+  // The exit code of the running or last transfer.
+  int ExitCode() const { return exitCode_; }
+
+  virtual void StartTransfer();
+  virtual void AbortTransfer();
+  void CommData(const void* Data, int Count) override;
+
+  TSerNotifyEvent OnTransferStart;
+  TSerTransferEndEvent OnTransferEnd;
+  TSerTransferErrorEvent OnError;
+
+ protected:
+  // A new, suspended worker of the protocol's own thread class; it frees itself.
+  virtual TSerProtocolThread* CreateWorker() = 0;
+  virtual void DoTransferStart();
+  virtual void DoTransferEnd();
+  virtual void PrepareTransfer();
+  void CheckIdle() const;
+  void DoError();
+  void TransferFinished();
+  // Stops a running worker and waits for its end, raising nothing. The destructor of
+  // every class whose fields or events the worker uses calls it first.
+  void StopForDestruction();
+
+  // Calls Handler when it is set; an exception it raises goes to the exception report.
+  template <typename Handler, typename... Args>
+  void RaiseEvent(const Handler& Event, Args&&... A) {
+    if (!Event) return;
+    try {
+      Event(this, std::forward<Args>(A)...);
+    } catch (...) {
+      ReportCurrentHandlerException();
+    }
+  }
+
+ private:
+  friend class TSerProtocolThread;
+
+  static void ReportCurrentHandlerException();
+  void SetExitCode(int Code) { exitCode_ = Code; }
+
+  // The worker reads these while the main thread may set them.
+  std::atomic<TSerTransferMode> mode_{tmUpload};
+  std::atomic<int> timeout_{60000};
+  std::atomic<int> maxErrors_{10};
+  std::atomic<int> bufferSize_{4096};
+  std::atomic<int> exitCode_{0};
+  TSerProtocolThread* worker_ = nullptr;  // main thread only
+};
+
+class TSerProtocolThread : public TThread {
+ public:
+  // The receive queue's bound, whatever the allocation.
+  static constexpr int MaxQueued = 4096;
+
+  explicit TSerProtocolThread(TSerProtocol* AOwner);
+  std::string ClassName() const override { return "TSerProtocolThread"; }
+
+  TSerProtocol* Owner() const { return owner_; }
+  int ErrorCode() const { return errorCode_; }
+  int ErrorCount() const { return errorCount_; }
+  bool Cancelled() const { return cancelled_; }
+
+  // Main thread: received bytes into the queue.
+  void PutData(const void* Data, int Count);
+  // Any thread: the component is going away, or the worker's body failed.
+  void StopWorker();
+  // Any thread: a local abort; the protocol still sends its cancel.
+  void CancelWorker();
+
+ protected:
+  void Execute() override;
+
+  // The next received byte, waiting for it; 0 once Cancelled is set.
+  virtual int ReadByte();
+  virtual void Upload() = 0;
+  virtual void Download() = 0;
+  virtual void ResetTransfer();
+  virtual void SendCancel() {}
+
+  // The oldest queued byte without taking it, or -1; never waits.
+  int PeekByte();
+  void SendBuffer(const void* Data, int Count);
+  void SendByte(uint8_t Value);
+
+  void OpenForRead(const std::string& FileName);
+  // Creates the file to receive under FileName, or under the next free numbered name
+  // when that one is taken; FileName becomes the name used.
+  void OpenForWrite(std::string& FileName);
+  void CloseFile() { stream_.Close(); }
+  bool AtEndOfFile() const;
+  TTransferFile& Stream() { return stream_; }
+
+  [[noreturn]] void FinishTransfer(int Code);
+  void RecordError(int Code, bool CancelRemote);
+  void ReportError();
+  // Runs Fn on the main thread while the worker waits; nothing once it is stopped.
+  void Deliver(const std::function<void()>& Fn);
+
+ private:
+  bool QueueEmpty();
+  int TakeQueued();
+  void WaitForData();
+  void EndThroughFailure();
+
+  TSerProtocol* owner_;
+  TSerCommBuffer queue_;
+  const int queueBound_;
+  TSerCriticalSection queueLock_;
+  TSerWaitEvent dataEvent_;
+  TTransferFile stream_;
+  std::atomic<int> errorCode_{0};
+  std::atomic<int> errorCount_{0};
+  std::atomic<bool> cancelled_{false};
+  std::atomic<bool> overflow_{false};
+};

@@ -1,0 +1,69 @@
+#include "framework/ExceptionReport.h"
+#include "protocol/SerProtocolBase.h"
+
+namespace {
+// The destructor's wait for a stopped worker wakes at each delivery; this only bounds
+// one sleep between them.
+constexpr int StopWaitSliceMs = 1000;
+}  // namespace
+
+TSerProtocol::TSerProtocol(TComponent* AOwner) : TSerCommComponent(AOwner) {
+  SetEventsActive(false);
+}
+
+TSerProtocol::~TSerProtocol() { StopForDestruction(); }
+
+void TSerProtocol::StopForDestruction() {
+  BeginDestroy();
+  if (!worker_) return;
+  // The worker reads this component while it runs: stop it and let it end here, running
+  // the deliveries it waits for (they raise nothing now) until its end has been handled.
+  worker_->StopWorker();
+  while (worker_) CheckSynchronize(StopWaitSliceMs);
+}
+
+int TSerProtocol::ErrorCode() const { return worker_ ? worker_->ErrorCode() : 0; }
+
+int TSerProtocol::ErrorCount() const { return worker_ ? worker_->ErrorCount() : 0; }
+
+void TSerProtocol::CheckIdle() const {
+  if (worker_) throw Exception("Transfer already in progress...");
+}
+
+void TSerProtocol::PrepareTransfer() {
+  exitCode_ = TransferExit::Success;
+  Dispatcher().PurgeAll();
+  SetEventsActive(true);
+}
+
+void TSerProtocol::StartTransfer() {
+  CheckIdle();
+  PrepareTransfer();
+  worker_ = CreateWorker();
+  worker_->OnTerminate = [this](TObject*) { TransferFinished(); };
+  DoTransferStart();
+  worker_->Start();
+}
+
+void TSerProtocol::AbortTransfer() {
+  if (worker_) worker_->CancelWorker();
+}
+
+void TSerProtocol::CommData(const void* Data, int Count) {
+  if (Count > 0 && worker_) worker_->PutData(Data, Count);
+}
+
+void TSerProtocol::DoTransferStart() { RaiseEvent(OnTransferStart); }
+
+void TSerProtocol::DoTransferEnd() { RaiseEvent(OnTransferEnd, ExitCode()); }
+
+void TSerProtocol::DoError() { RaiseEvent(OnError, ErrorCode(), ErrorCount()); }
+
+void TSerProtocol::TransferFinished() {
+  SetEventsActive(false);
+  worker_ = nullptr;
+  if (Destroying()) return;
+  DoTransferEnd();
+}
+
+void TSerProtocol::ReportCurrentHandlerException() { ReportCurrentException(); }

@@ -1,0 +1,63 @@
+// lrzsz's sx and rx as the far end of a pseudo-terminal: the program gets the master side
+// as its standard input and output, our port opens the slave side by its path.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class PtyLink {
+ public:
+  PtyLink();  // raw, as a serial line
+  ~PtyLink();
+  PtyLink(const PtyLink&) = delete;
+  PtyLink& operator=(const PtyLink&) = delete;
+
+  const std::string& SlavePath() const { return slavePath_; }
+  int Master() const { return master_; }
+  int Slave() const { return slave_; }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string slavePath_;
+};
+
+// A child program on a descriptor of the link, reaped by a thread of its own.
+class LineProgram {
+ public:
+  // Argv[0] is found on PATH; Dir becomes its working directory; its diagnostics go to
+  // Dir/<Argv[0]>.log, or to a pipe read by WaitForDiagnostic when CaptureDiagnostics.
+  LineProgram(const std::vector<std::string>& Argv, int InFd, int OutFd, const std::string& Dir,
+              bool CaptureDiagnostics = false);
+  ~LineProgram();  // a program still running is killed
+  LineProgram(const LineProgram&) = delete;
+  LineProgram& operator=(const LineProgram&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  bool Exited() const { return exited_; }
+  // Exit status when it ended normally, -1 otherwise.
+  int ExitStatus() const { return exitStatus_; }
+  void Kill();
+  // Blocks until the program's diagnostics contain Text; false after TimeoutMs.
+  bool WaitForDiagnostic(const std::string& Text, int TimeoutMs);
+  std::string Diagnostics() const;
+
+ private:
+  pid_t pid_ = -1;
+  std::thread reaper_;
+  std::atomic<bool> exited_{false};
+  std::atomic<int> exitStatus_{-1};
+  // Captured diagnostics are drained all the time, so that the program never blocks on them.
+  std::thread drain_;
+  mutable std::mutex diagnosticsLock_;
+  std::condition_variable diagnosticsGrew_;
+  std::string diagnostics_;
+};
+
+bool HaveProgram(const std::string& Name);
