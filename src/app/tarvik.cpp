@@ -70,6 +70,7 @@ TfrmTerm::TfrmTerm(QWidget* Parent) : QMainWindow(Parent) {
   setGeometry(550, 469, 574, 446);
   FillLists();
   BindHandlers();
+  CreateSending();
   FirstActivation = true;
 }
 
@@ -104,6 +105,7 @@ void TfrmTerm::SetWindows(TfrmTransfer* Transfer, TAboutBox* About, TfrmXModem* 
   frmTransfer_ = Transfer;
   AboutBox_ = About;
   frmXModem_ = XModem;
+  frmXModem_->SetMainWindow(this);
 }
 
 void TfrmTerm::FillLists() {
@@ -119,6 +121,7 @@ void TfrmTerm::FillLists() {
 }
 
 void TfrmTerm::BindHandlers() {
+  BindTerminal();
   Bind(spdConnect, &QToolButton::clicked, this, [this] { spdConnectClick(); });
   Bind(cboPort, &QComboBox::currentIndexChanged, this, [this] { cboPortChange(); });
   Bind(cboPort, &QComboBox::currentIndexChanged, this, [this] { ShowPortToolTip(); });
@@ -181,6 +184,7 @@ void TfrmTerm::FormResize() {
 }
 
 void TfrmTerm::closeEvent(QCloseEvent* Event) {
+  StopSends();
   Guarded([this] { FormClose(); });
   Event->accept();
   QCoreApplication::quit();

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ActivationTracker.h"
@@ -66,7 +67,22 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
 
   // The pane.
   void showText(const std::string& Text);
+  void showReceived(const std::string& Text);
   void writeToCom(const std::string& Text);
+  void SerComm1RxChar(TObject* Sender, int Count);
+  // Key: the character the keyboard produced; left empty when the port took it.
+  void mmoTermKeyPress(QObject* Sender, std::optional<char>& Key);
+
+  // Sending files: text line by line, binary byte by byte under CTS.
+  void SendText1Click();
+  void ResendText1Click();
+  void CancelSend1Click();
+  void SendTextFile();
+  bool RunTransferAutomation();
+  void Timer1Timer();
+  void SendBinary1Click();
+  void ToolButton9Click();
+  void SendBinaryFile();
 
   // Pane look.
   QColor PaneBackground() const;
@@ -128,6 +144,8 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   bool FirstActivation = false;
   bool SendingText = false;
   std::string ReceivedText;
+  bool CancelSend = false;
+  int WaitTicks = 0;
 
  protected:
   void resizeEvent(QResizeEvent* Event) override;
@@ -135,6 +153,7 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
 
  private:
   void CreatePort();
+  void BindTerminal();  // received data and typed keys
   void CreateMenus();
   void CreateToolBars();
   void CreatePane();
@@ -145,10 +164,19 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void SetConnected(bool Pressed);
   void TypedPortConfirmed();
   void ShowPortToolTip();
+  void CreateSending();
+  void StopSends();
+  bool ChooseFileToSend();
+  void ShowSendProgress(int Maximum);
+  void HideSendProgress();
+  void WaitForCharacter(char Awaited);
+  bool WaitForClearToSend();
+  void HandleEventsOnce(bool MayWait);
 
   std::unique_ptr<TSerComm> port_;
   QString paneFontName_;
   TfrmTransfer* frmTransfer_ = nullptr;
   TAboutBox* AboutBox_ = nullptr;
   TfrmXModem* frmXModem_ = nullptr;
+  bool closing_ = false;  // the window is closing: every send wait gives up
 };

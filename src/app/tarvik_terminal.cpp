@@ -1,97 +1,132 @@
-// How text reaches the terminal pane and the port.
+// How text reaches the terminal pane and the port: received chunks, the pane's display
+// rules, and the keys typed into the pane.
 #include <QAction>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextCursor>
 
-#include "app/Latin1.h"
+#include "app/PaneRules.h"
+#include "app/TerminalPane.h"
 #include "app/TextSet.h"
+#include "app/TypedKeys.h"
 #include "app/tarvik.h"
+#include "framework/ExceptionReport.h"
 #include "framework/IntConvert.h"
 
 namespace {
 
 constexpr int PaneLimit = 64000;
 constexpr int PaneKeep = 16384;
+constexpr size_t ReceivedLimit = 2400;
 
-// Characters below 32 or above 127 as "[hh]", all but the last character of the text.
-std::string ShowControlChars(const std::string& Text) {
-  std::string out;
-  for (size_t i = 0; i < Text.size(); ++i) {
-    unsigned char c = Text[i];
-    if (i + 1 < Text.size() && (c < 32 || c > 127)) {
-      char notation[5];
-      std::snprintf(notation, sizeof notation, "[%02X]", c);
-      out += notation;
-    } else {
-      out += static_cast<char>(c);
+// While the port is open, every character the pane's keyboard produces goes to
+// mmoTermKeyPress instead of being inserted; the shortcuts bound to such keys (copy,
+// paste, select all) do not fire then. While it is closed the pane is a text box.
+class PaneKeys : public QObject {
+ public:
+  PaneKeys(TfrmTerm* Window, QPlainTextEdit* Pane) : QObject(Pane), window_(Window) {
+    Pane->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* Pane, QEvent* Event) override {
+    switch (Event->type()) {
+      case QEvent::ShortcutOverride:
+        if (!Connected() || !CharacterOfKey(*static_cast<QKeyEvent*>(Event))) return false;
+        Event->accept();  // the key comes to the pane as a key press
+        return true;
+      case QEvent::KeyPress:
+        if (std::optional<char> key = CharacterOfKey(*static_cast<QKeyEvent*>(Event)))
+          return Press(Pane, *key);
+        return false;
+      case QEvent::InputMethod:
+        Compose(Pane, *static_cast<QInputMethodEvent*>(Event));
+        return false;
+      default:
+        return false;
     }
   }
-  return out;
-}
 
-std::string AddLineFeeds(const std::string& Text) {
-  std::string out;
-  for (size_t i = 0; i < Text.size(); ++i) {
-    out += Text[i];
-    if (Text[i] == '\r' && (i + 1 >= Text.size() || Text[i + 1] != '\n')) out += '\n';
-  }
-  return out;
-}
+ private:
+  bool Connected() const { return window_->SerComm1->Active(); }
 
-std::string AddCarriageReturns(const std::string& Text) {
-  std::string out;
-  for (size_t i = 0; i < Text.size(); ++i) {
-    if (Text[i] == '\n' && (i == 0 || Text[i - 1] != '\r')) out += '\r';
-    out += Text[i];
-  }
-  return out;
-}
-
-// The pane breaks lines at a CR LF pair or a lone LF; a lone CR shows nothing.
-QString PaneText(const std::string& Text) {
-  std::string out;
-  for (size_t i = 0; i < Text.size(); ++i) {
-    if (Text[i] == '\r') {
-      if (i + 1 < Text.size() && Text[i + 1] == '\n') out += '\n', ++i;
-    } else {
-      out += Text[i];
+  // True when the key was taken; a handler that fails has taken it as well.
+  bool Press(QObject* Pane, char Character) {
+    std::optional<char> key = Character;
+    try {
+      window_->mmoTermKeyPress(Pane, key);
+    } catch (...) {
+      ReportCurrentException();
+      return true;
     }
+    return !key;
   }
-  return FromBytes(out);
-}
+
+  // Characters composed by an input method (dead keys) are typed characters too; the
+  // pane still shows the composition in progress.
+  void Compose(QObject* Pane, QInputMethodEvent& Event) {
+    if (!Connected() || Event.commitString().isEmpty()) return;
+    for (QChar c : Event.commitString()) Press(Pane, ByteOfCharacter(c));
+    Event.setCommitString(QString());
+  }
+
+  TfrmTerm* window_;
+};
 
 }  // namespace
 
-void TfrmTerm::showText(const std::string& Text) {
-  if (mmoTerm->document()->characterCount() - 1 > PaneLimit) {
-    QString all = mmoTerm->toPlainText();
-    mmoTerm->setPlainText(all.right(PaneKeep));
+void TfrmTerm::BindTerminal() {
+  SerComm1->OnRxChar = [this](TObject* Sender, int Count) { SerComm1RxChar(Sender, Count); };
+  new PaneKeys(this, mmoTerm);
+}
+
+void TfrmTerm::SerComm1RxChar(TObject*, int) {
+  const std::string text = SerComm1->ReadText();
+  ReceivedText += text;
+  // With CTS flow control the board is held off while the chunk is handled; RTS comes
+  // back also when showing fails, or the board would wait for ever.
+  const bool holdOff = HWFlow1->isChecked();
+  struct RtsBack {
+    TSerComm* Port;
+    bool Hold;
+    ~RtsBack() {
+      if (Hold) Guarded([this] { Port->SetRTS(true); });
+    }
+  } rtsBack{SerComm1, holdOff};
+  if (holdOff) SerComm1->SetRTS(false);
+  if (!SendingText) showReceived(text);
+  if (ReceivedText.size() > ReceivedLimit) ReceivedText.clear();
+}
+
+void TfrmTerm::showReceived(const std::string& Text) {
+  const ClearScreenSplit split = SplitAtClearScreen(Text);
+  if (!split.HasEscape) {
+    showText(Text);
+    return;
   }
-  QTextCursor caret = mmoTerm->textCursor();
-  caret.movePosition(QTextCursor::End);
-  const int length = caret.position();
+  if (!split.Before.empty()) showText(split.Before);
+  if (split.Clears) Clearscreen1Click();
+  if (!split.After.empty()) showText(split.After);
+}
+
+void TfrmTerm::showText(const std::string& Text) {
+  TerminalPane pane(mmoTerm);
+  if (pane.Length() > PaneLimit) pane.KeepLast(PaneKeep);
+  pane.CaretToEnd();
 
   std::string text = mnuCtrl->isChecked() ? ShowControlChars(Text) : Text;
-  for (size_t at; (at = text.find('\b')) != std::string::npos;) {
-    if (at == 0) {
-      if (length > 0) caret.setPosition(length - 1, QTextCursor::KeepAnchor);
-      text.erase(0, 1);
-    } else {
-      text.erase(at - 1, 2);
-    }
-  }
-  TTextTransferSettings settings = frmTransfer_->TextTransferSettings();
-  int eol = SendingText ? ((StrToInt(settings.EolChar) % 256) + 256) % 256 : 0;
-  if (text.find(static_cast<char>(eol)) != std::string::npos) {
-    mmoTerm->setTextCursor(caret);
-    return;
+  const bool replaceLast = ApplyBackspaces(text);
+  const TTextTransferSettings settings = frmTransfer_->TextTransferSettings();
+  // During a text send, a piece holding the end-of-line character is left out (the
+  // send's acknowledgements); otherwise every byte is shown, a NUL too.
+  if (SendingText) {
+    const char eol = static_cast<char>(StrToInt(settings.EolChar) % 256);
+    if (text.find(eol) != std::string::npos) return;
   }
   if (settings.AddLF) text = AddLineFeeds(text);
   if (settings.AddCR) text = AddCarriageReturns(text);
-  caret.insertText(PaneText(text));
-  mmoTerm->setTextCursor(caret);
-  mmoTerm->ensureCursorVisible();
+  if (text.empty() && !replaceLast) return;
+  pane.Append(text, replaceLast);
 }
 
 void TfrmTerm::writeToCom(const std::string& Text) {
@@ -99,6 +134,13 @@ void TfrmTerm::writeToCom(const std::string& Text) {
     if (!SerComm1->Active()) return;
     SerComm1->WriteChar(c);
   }
+}
+
+void TfrmTerm::mmoTermKeyPress(QObject*, std::optional<char>& Key) {
+  if (!Key || !SerComm1->Active()) return;
+  SerComm1->WriteChar(*Key);
+  if (Echo1->isChecked()) showText(std::string(1, *Key));
+  Key.reset();
 }
 
 void TfrmTerm::Clearscreen1Click() { mmoTerm->clear(); }

@@ -1,0 +1,37 @@
+// The terminal pane's text as the terminal counts it: bytes, a line break being the
+// pair CR LF (two characters). A CR or LF that is not part of such a pair stays one
+// character and is drawn as its control picture (U+240D, U+240A), so that counting,
+// backspaces and the trim see every byte the pane was given.
+#pragma once
+
+#include <QString>
+#include <string>
+
+class QPlainTextEdit;
+
+class TerminalPane {
+ public:
+  explicit TerminalPane(QPlainTextEdit* Pane) : pane_(Pane) {}
+
+  // Characters, a line break counting as two.
+  int Length() const;
+  // Cuts the text to its last Count characters when it holds more.
+  void KeepLast(int Count);
+  // The caret at the end of the text, nothing selected.
+  void CaretToEnd();
+  // Appends Bytes at the end (replacing the last character first when asked), leaving
+  // the caret after them and in view.
+  void Append(const std::string& Bytes, bool ReplaceLast);
+  // The whole text as bytes, line breaks as CR LF.
+  std::string Text() const;
+
+  // How bytes are drawn: CR LF breaks the line, bytes 128 to 255 are Latin-1.
+  static QString Drawn(const std::string& Bytes);
+
+ private:
+  bool EndsWithBreak() const;
+  bool EndsWithLoneCr() const;
+  void RemoveLastCharacter();
+
+  QPlainTextEdit* pane_;
+};

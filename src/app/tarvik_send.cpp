@@ -1,0 +1,363 @@
+// Sending files from the main window: a text file line by line, paced by the board's
+// end-of-line answer and a delay, after the file type's load command; any file as raw
+// bytes, each byte only while the board asserts CTS. Both run on the main thread and
+// keep the window alive by letting its events run while they wait.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <optional>
+
+#include "app/Handlers.h"
+#include "app/Latin1.h"
+#include "app/TextLines.h"
+#include "app/TextSet.h"
+#include "app/tarvik.h"
+#include "framework/Exceptions.h"
+#include "framework/IntConvert.h"
+#include "framework/Threads.h"
+
+namespace {
+
+const char* const SendFilter = "All Files|*.*|BASIC|*.bas|Hex Files|*.hex|Forth Files|*.fth";
+
+// No event announces a change of CTS on the main port, so its wait looks again this
+// often while nothing else happens.
+constexpr int CtsRecheckMs = 5;
+
+// A file that could not be opened or read for a binary send.
+class EInOutError : public Exception {
+ public:
+  EInOutError(std::string Message, int Code) : Exception(std::move(Message)), ErrorCode(Code) {}
+  int ErrorCode;
+};
+
+// The path as the file system spells it.
+std::string SystemPath(const QString& Name) { return QFile::encodeName(Name).toStdString(); }
+
+bool ParentFolderExists(const std::string& Path) {
+  const size_t slash = Path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : Path.substr(0, slash);
+  struct stat info{};
+  return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A missing folder on the way counts as a malformed name, as a missing file does not.
+[[noreturn]] void RaiseInOutError(int Error, const std::string& Path) {
+  switch (Error) {
+    case ENOENT:
+      if (ParentFolderExists(Path)) throw EInOutError("File not found", Error);
+      throw EInOutError("Invalid filename", Error);
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      throw EInOutError("File access denied", Error);
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL:
+      throw EInOutError("Invalid filename", Error);
+    default:
+      throw EInOutError(FormatMessage("I/O error %d", Error), Error);
+  }
+}
+
+// The bytes of a file for a binary send, read in order; opened for reading only, so a
+// file the user may only read can still be sent.
+class ByteFile {
+ public:
+  explicit ByteFile(const std::string& Path) : path_(Path) {
+    fd_ = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) RaiseInOutError(errno, Path);
+    struct stat info{};
+    if (fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
+      const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+      close(fd_);
+      RaiseInOutError(error, Path);
+    }
+    size_ = info.st_size;
+  }
+  ~ByteFile() { close(fd_); }
+  ByteFile(const ByteFile&) = delete;
+  ByteFile& operator=(const ByteFile&) = delete;
+
+  int64_t Size() const { return size_; }
+
+  // The next byte; false at the end of the file.
+  bool Next(char& Byte) {
+    if (at_ == filled_ && !Refill()) return false;
+    Byte = buffer_[at_++];
+    return true;
+  }
+
+ private:
+  bool Refill() {
+    ssize_t got;
+    do got = read(fd_, buffer_, sizeof buffer_);
+    while (got < 0 && errno == EINTR);
+    if (got < 0) RaiseInOutError(errno, path_);
+    at_ = 0;
+    filled_ = static_cast<size_t>(got);
+    return got > 0;
+  }
+
+  std::string path_;
+  int fd_ = -1;
+  int64_t size_ = 0;
+  char buffer_[4096];
+  size_t at_ = 0, filled_ = 0;
+};
+
+[[noreturn]] void RaiseOpenError(const QString& Name, int Error) {
+  throw Exception(FormatMessage("Cannot open file \"%s\". %s", ToBytes(Name).c_str(), std::strerror(Error)));
+}
+
+// The whole text file, for splitting into lines.
+std::string ReadWholeFile(const QString& Name) {
+  const int fd = open(SystemPath(Name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) RaiseOpenError(Name, errno);
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got > 0) {
+      bytes.append(buffer, static_cast<size_t>(got));
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR) {
+      const int error = errno;
+      close(fd);
+      RaiseOpenError(Name, error);
+    }
+  }
+  close(fd);
+  return bytes;
+}
+
+// The pause after a line holds the window: no window event (Cancel, a key) is handled
+// until it is over. The port's own hand-overs to the main thread still run, because its
+// write thread waits for each of them before it writes more: without them the lines
+// would not leave during the pause at all. A negative pause is no pause.
+void PauseHoldingTheWindow(int Ms) {
+  using namespace std::chrono;
+  const auto until = steady_clock::now() + milliseconds(std::max(0, Ms));
+  for (auto left = until - steady_clock::now(); left > steady_clock::duration::zero();
+       left = until - steady_clock::now())
+    CheckSynchronize(static_cast<int>(ceil<milliseconds>(left).count()));
+}
+
+// Runs its function when the scope is left, by the normal end or by an error.
+template <typename Fn>
+class AtScopeEnd {
+ public:
+  explicit AtScopeEnd(Fn F) : fn_(std::move(F)) {}
+  ~AtScopeEnd() { fn_(); }
+  AtScopeEnd(const AtScopeEnd&) = delete;
+  AtScopeEnd& operator=(const AtScopeEnd&) = delete;
+
+ private:
+  Fn fn_;
+};
+
+}  // namespace
+
+// Start-up: the send items bound, the progress bar hidden until a send, Timer1 running.
+void TfrmTerm::CreateSending() {
+  ProgressBar1->hide();
+  ProgressBar1->setValue(0);
+  Bind(SendText1, &QAction::triggered, this, [this] { SendText1Click(); });
+  Bind(ResendText1, &QAction::triggered, this, [this] { ResendText1Click(); });
+  Bind(CancelSend1, &QAction::triggered, this, [this] { CancelSend1Click(); });
+  Bind(SendBinary1, &QAction::triggered, this, [this] { SendBinary1Click(); });
+  Bind(ToolButton1, &QToolButton::clicked, this, [this] { SendText1Click(); });
+  Bind(ToolButton2, &QToolButton::clicked, this, [this] { ResendText1Click(); });
+  Bind(ToolButton8, &QToolButton::clicked, this, [this] { SendBinary1Click(); });
+  Bind(ToolButton9, &QToolButton::clicked, this, [this] { ToolButton9Click(); });
+  Bind(btnCancel, &QPushButton::clicked, this, [this] { CancelSend1Click(); });
+  Bind(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  Timer1->start();
+}
+
+// The window is closing: a send in one of its waits gives up, so the program can end.
+void TfrmTerm::StopSends() {
+  closing_ = true;
+  CancelSend = true;
+}
+
+// One pass of the window's event handling. With MayWait the pass sleeps until the next
+// event when none is pending, so a wait uses no processor time while nothing happens.
+void TfrmTerm::HandleEventsOnce(bool MayWait) {
+  QCoreApplication::processEvents(MayWait ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents
+                                          : QEventLoop::AllEvents);
+}
+
+bool TfrmTerm::ChooseFileToSend() {
+  dlgOpen.Filter = SendFilter;
+  if (!Dialogs().OpenFile(this, dlgOpen)) return false;
+  staPanel0->setText(QFileInfo(dlgOpen.FileName).absoluteFilePath());
+  return true;
+}
+
+void TfrmTerm::ShowSendProgress(int Maximum) {
+  ProgressBar1->show();
+  btnCancel->show();
+  ProgressBar1->setRange(0, Maximum);
+  ProgressBar1->setValue(0);
+}
+
+void TfrmTerm::HideSendProgress() {
+  ProgressBar1->hide();
+  btnCancel->hide();
+}
+
+void TfrmTerm::CancelSend1Click() { CancelSend = true; }
+
+void TfrmTerm::Timer1Timer() { ++WaitTicks; }
+
+// Text file.
+
+void TfrmTerm::SendText1Click() {
+  if (ChooseFileToSend()) SendTextFile();
+}
+
+void TfrmTerm::ResendText1Click() {
+  if (staPanel0->text().isEmpty()) {
+    Dialogs().Message(this, "No file to send");
+    return;
+  }
+  SendTextFile();
+}
+
+void TfrmTerm::SendTextFile() {
+  const QString name = staPanel0->text();
+  if (name.isEmpty()) {
+    Dialogs().Message(this, " ** no File selected to send **");
+    return;
+  }
+  std::vector<std::string> lines = SplitTextLines(ReadWholeFile(name));
+  ShowSendProgress(static_cast<int>(std::min<size_t>(lines.size(), INT_MAX)));
+  bool sendingLines = false;
+  AtScopeEnd end([this, &sendingLines] {
+    HideSendProgress();
+    if (sendingLines) SendingText = false;
+  });
+  CancelSend = false;
+  std::optional<char> awaited;
+  const TTextTransferSettings settings = frmTransfer_->TextTransferSettings();
+  if (settings.WaitEolChar) awaited = static_cast<char>(StrToInt(settings.EolChar) & 0xFF);
+  if (!RunTransferAutomation()) return;
+
+  SendingText = true;
+  sendingLines = true;
+  ReceivedText.clear();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    writeToCom(lines[i] + '\r');
+    ProgressBar1->setValue(static_cast<int>(i));
+    const TTextTransferSettings now = frmTransfer_->TextTransferSettings();
+    if (now.WaitEolDelay) PauseHoldingTheWindow(StrToInt(now.EolDel));
+    if (awaited) WaitForCharacter(*awaited);
+    showReceived(ReceivedText);
+    ReceivedText.clear();
+    if (CancelSend) break;
+  }
+}
+
+// Until the awaited character has arrived (anywhere in what is held) or Cancel is
+// pressed; events are handled at least once before the first look.
+void TfrmTerm::WaitForCharacter(char Awaited) {
+  bool firstPass = true;
+  do {
+    HandleEventsOnce(!firstPass);
+    firstPass = false;
+    if (CancelSend || closing_) return;
+  } while (ReceivedText.find(Awaited) == std::string::npos);
+}
+
+bool TfrmTerm::RunTransferAutomation() {
+  if (!SerComm1->Active()) {
+    Dialogs().Message(this, "You need to open a com port first");
+    return false;
+  }
+  const std::string key = FileExtensionKey(ToBytes(staPanel0->text()));
+  std::string command;
+  int wait = 0;
+  const TTextTransferSettings settings = frmTransfer_->TextTransferSettings();
+  if (settings.ActiveXfer) {
+    for (const TAutomationRule& rule : settings.Automation) {
+      if (PatternKey(rule.Pattern) != key) continue;
+      command = rule.Command;
+      wait = StrToInt(rule.Wait);
+    }
+  }
+  if (command.size() >= 2) writeToCom(command + '\r');
+
+  // The wait counts ticks of Timer1; a running timer keeps its phase.
+  WaitTicks = 0;
+  bool firstPass = true;
+  do {
+    // A send started and ended inside this wait stops the timer; this wait still needs it.
+    if (!Timer1->isActive()) Timer1->start();
+    HandleEventsOnce(!firstPass);
+    firstPass = false;
+  } while (!(WaitTicks > wait / 10.0) && !closing_);
+  Timer1->stop();
+  CancelSend = false;
+  return true;
+}
+
+// Binary file.
+
+void TfrmTerm::SendBinary1Click() {
+  if (ChooseFileToSend()) SendBinaryFile();
+}
+
+void TfrmTerm::ToolButton9Click() { SendBinaryFile(); }
+
+void TfrmTerm::SendBinaryFile() {
+  const QString name = staPanel0->text();
+  if (name.isEmpty()) {
+    Dialogs().Message(this, " ** no File selected to send **");
+    return;
+  }
+  ByteFile file(SystemPath(name));
+  ShowSendProgress(static_cast<int>(std::min<int64_t>(file.Size(), INT_MAX)));
+  AtScopeEnd end([this] {
+    HideSendProgress();
+    ProgressBar1->setValue(0);
+    CancelSend = false;
+  });
+  CancelSend = false;
+  int written = 0;
+  for (char byte; file.Next(byte);) {
+    if (!WaitForClearToSend()) break;
+    SerComm1->WriteChar(byte);
+    ProgressBar1->setValue(++written);
+    HandleEventsOnce(false);
+    if (CancelSend || closing_) break;
+  }
+}
+
+// CTS is asked afresh before every byte; false when Cancel ends the wait.
+bool TfrmTerm::WaitForClearToSend() {
+  if (SerComm1->GetModemState(1)) return true;
+  QTimer recheck;
+  recheck.setSingleShot(true);
+  do {
+    recheck.start(CtsRecheckMs);  // wakes the pass below when nothing else does
+    HandleEventsOnce(true);
+    if (CancelSend || closing_) return false;
+  } while (!SerComm1->GetModemState(1));
+  return true;
+}
