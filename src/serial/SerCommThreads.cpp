@@ -43,20 +43,12 @@ void TSerCommWriteThread::RequestFlush() {
 
 void TSerCommWriteThread::Execute() {
   while (!stopping_) {
-    switch (WaitForAny({&closeEvent_.Event(), &flushEvent_.Event(), &writeEvent_.Event()}, -1)) {
-      case 0:
-        stopping_ = true;
-        break;
-      case 1:
-        AcknowledgeFlush();
-        break;
-      case 2:
-        WritePass();
-        break;
-      default:  // the wait itself failed: nothing left to block on
-        stopping_ = true;
-        break;
-    }
+    const int signalled =
+        WaitForAny({&closeEvent_.Event(), &flushEvent_.Event(), &writeEvent_.Event()}, -1);
+    if (signalled == 2)
+      WritePass();
+    else
+      HandleCloseOrFlush(signalled < 0 ? 0 : signalled);  // a failed wait has nothing to block on
   }
 }
 
@@ -94,6 +86,14 @@ void TSerCommWriteThread::WritePass() {
   }
 }
 
+// Index 0 is the stop request, 1 the flush request.
+void TSerCommWriteThread::HandleCloseOrFlush(int Signalled) {
+  if (Signalled == 0)
+    stopping_ = true;
+  else
+    AcknowledgeFlush();
+}
+
 void TSerCommWriteThread::AcknowledgeFlush() {
   flushEvent_.ResetEvent();
   flushDoneEvent_.SetEvent();
@@ -125,14 +125,6 @@ void TSerCommWriteThread::Deliver(uint32_t Events) {
 }
 
 void TSerCommWriteThread::WaitBeforeRetry() {
-  switch (WaitForAny({&closeEvent_.Event(), &flushEvent_.Event()}, kWriteRetryPauseMs)) {
-    case 0:
-      stopping_ = true;
-      break;
-    case 1:
-      AcknowledgeFlush();
-      break;
-    default:
-      break;
-  }
+  const int signalled = WaitForAny({&closeEvent_.Event(), &flushEvent_.Event()}, kWriteRetryPauseMs);
+  if (signalled >= 0) HandleCloseOrFlush(signalled);
 }

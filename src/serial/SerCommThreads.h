@@ -58,6 +58,7 @@ class TSerCommWriteThread : public TThread {
 
  private:
   void WritePass();
+  void HandleCloseOrFlush(int Signalled);
   void AcknowledgeFlush();
   // Removes the bytes that went out; true when that drained the queue.
   bool RemoveWritten(int Count);

@@ -259,20 +259,9 @@ TEST_F(PosixDevice, SetCommMaskEndsAPendingWait) {
 TEST_F(PosixDevice, HungUpDeviceNeverSpins) {
   ASSERT_TRUE(device_->SetCommMask(EV_RXCHAR | EV_ERR | EV_CTS | EV_DSR | EV_RLSD));
   pty_.CloseMaster();
-  WaitEvent stop;
-  std::atomic<int> wakeups{0};
-  std::atomic<double> cpu{0};
-  std::thread waiter([&] {
-    const double start = ThreadCpuSeconds();
-    uint32_t events = 0;
-    while (!stop.IsSet() && device_->WaitCommEvent(events, stop)) ++wakeups;
-    cpu = ThreadCpuSeconds() - start;
-  });
-  std::this_thread::sleep_for(milliseconds(500));
-  stop.Set();
-  waiter.join();
-  EXPECT_LE(wakeups, 2);
-  EXPECT_LT(cpu, 0.1);
+  const IdleWait idle = MeasureIdleWait(*device_, 500);
+  EXPECT_LE(idle.Wakeups, 2);
+  EXPECT_LT(idle.CpuSeconds, 0.1);
   EXPECT_EQ(ReadAll(), "");
   int written = 0, by = 0;
   EXPECT_EQ(device_->WriteFile("x", 1, written, 1000, {}, by), SerialDevice::wrFailed);

@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 #include <string>
 
 #include "platform/SerialDevice.h"
+#include "platform/WaitEvent.h"
 
 struct PtyPair {
   int Master = -1;
@@ -76,3 +78,25 @@ inline double ThreadCpuSeconds() {
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return ts.tv_sec + ts.tv_nsec / 1e9;
 }
+
+// What an event wait does over Ms milliseconds with nothing to report: how often it
+// returned and the CPU its thread used.
+struct IdleWait {
+  int Wakeups = 0;
+  double CpuSeconds = 0;
+};
+inline IdleWait MeasureIdleWait(SerialDevice& Device, int Ms) {
+  WaitEvent stop;
+  IdleWait result;
+  std::thread waiter([&] {
+    const double start = ThreadCpuSeconds();
+    uint32_t events = 0;
+    while (!stop.IsSet() && Device.WaitCommEvent(events, stop)) ++result.Wakeups;
+    result.CpuSeconds = ThreadCpuSeconds() - start;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+  stop.Set();
+  waiter.join();
+  return result;
+}
+
