@@ -23,6 +23,7 @@ ActivationTracker::ActivationTracker(QObject* Parent) : QObject(Parent) {
   instance = this;
   connect(qApp, &QGuiApplication::focusWindowChanged, this,
           [this](QWindow* w) { FocusWindowChanged(w); });
+  qApp->installEventFilter(this);
 }
 
 ActivationTracker* ActivationTracker::Instance() { return instance; }
@@ -39,22 +40,30 @@ void ActivationTracker::FocusMovedTo(QWidget* Window) {
   if (!Window || Window == active_) return;
   QWidget* previous = active_;
   active_ = Window;
-  if (previous) {
-    previous->removeEventFilter(this);
-    Deactivate(previous);
-  }
-  Window->installEventFilter(this);
+  if (previous) Deactivate(previous);
   Activate(Window);
 }
 
+// Sees every event of the application first; only the showing and hiding of windows count.
 bool ActivationTracker::eventFilter(QObject* Watched, QEvent* Event) {
-  if (Event->type() == QEvent::Hide && Watched == active_.data()) {
-    QWidget* hidden = active_;
-    active_ = nullptr;
-    hidden->removeEventFilter(this);
-    Deactivate(hidden);
-  }
+  if (Event->type() == QEvent::Show && Watched->isWidgetType())
+    WindowShown(static_cast<QWidget*>(Watched));
+  else if (Event->type() == QEvent::Hide && Watched == active_.data())
+    ActiveWindowHidden();
   return QObject::eventFilter(Watched, Event);
+}
+
+// The focus may follow later or never; when it does come, the window is already active.
+void ActivationTracker::WindowShown(QWidget* Window) {
+  const Qt::WindowType type = Window->windowType();
+  if (active_ || !Window->isWindow() || (type != Qt::Window && type != Qt::Dialog)) return;
+  FocusMovedTo(Window);
+}
+
+void ActivationTracker::ActiveWindowHidden() {
+  QWidget* hidden = active_;
+  active_ = nullptr;
+  Deactivate(hidden);
 }
 
 void ActivationTracker::Deactivate(QWidget* Window) {

@@ -1,8 +1,9 @@
 // Turns the toolkit's focus changes into the program's own window activation: a window
-// is activated when the focus comes to it from none of our windows for the first time or
-// from another of our windows, and deactivated when the focus leaves it for another of
-// ours (or when it is hidden). Focus going to another program and coming back to the
-// same window does neither.
+// is activated when it is shown while none of ours is active (the desktop may never give
+// a new program the focus), or when the focus comes to it from none of our windows for
+// the first time or from another of our windows; it is deactivated when the focus leaves
+// it for another of ours (or when it is hidden). Focus going to another program and
+// coming back to the same window does neither.
 #pragma once
 
 #include <QObject>
@@ -21,7 +22,7 @@ class ActivationAware {
 
 class ActivationTracker : public QObject {
  public:
-  // Follows the application's focus window from now on.
+  // Follows the application's focus window and the showing of its windows from now on.
   explicit ActivationTracker(QObject* Parent = nullptr);
 
   static ActivationTracker* Instance();
@@ -35,6 +36,8 @@ class ActivationTracker : public QObject {
 
  private:
   void FocusWindowChanged(QWindow* Window);
+  void WindowShown(QWidget* Window);
+  void ActiveWindowHidden();
   void Deactivate(QWidget* Window);
   void Activate(QWidget* Window);
 

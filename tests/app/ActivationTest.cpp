@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -107,6 +108,30 @@ TEST(ProgramActivation, XModemSavesWhenTheMainWindowTakesTheFocus) {
   tracker.FocusMovedTo(w.frmTerm.get());
   EXPECT_EQ(Profile(settings.Path()).ReadString("XModem", "FileName", ""), "/tmp/board.bin");
   tracker.FocusMovedTo(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A desktop that gives a newly started program no focus (no window manager): the window
+// is shown and closed without the focus ever coming to it. The showing alone loads the
+// settings, so closing keeps them.
+TEST(ProgramActivation, FirstShowingWithoutFocusLoadsTheSettings) {
+  TestDeviceRoot root;
+  TempSettings settings;
+  ScriptedDialogs dialogs;
+  settings.Write("[Comms]\nBaud=13\nStopBits=0\n[Window]\nColour=255\n");
+  ProgramWindows w;
+  TfrmTerm& term = *w.frmTerm;
+  term.show();  // the platform's focus change waits in the event queue, never handled
+  ASSERT_NE(QGuiApplication::focusWindow(), term.windowHandle());
+  EXPECT_EQ(term.cboBaudRate->currentText(), "115200");
+  term.close();
+  Profile ini(settings.Path());
+  EXPECT_EQ(ini.ReadInteger("Comms", "Baud", -1), 13);
+  EXPECT_EQ(ini.ReadInteger("Comms", "StopBits", -1), 0);
+  EXPECT_EQ(ini.ReadInteger("Window", "Colour", -1), 255);
 }
 
 }  // namespace
