@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 
 #include "app/Colours.h"
+#include "app/FileNames.h"
 #include "app/Latin1.h"
 #include "app/SettingsFile.h"
 #include "app/TextSet.h"
@@ -44,6 +45,14 @@ void WriteEdit(Profile& Ini, const char* Section, const std::string& Key, const 
   Ini.WriteString(Section, Key, ToBytes(Edit->text()));
 }
 
+QString ReadFileName(const Profile& Ini, const char* Section, const char* Key) {
+  return FileNameText(Ini.ReadString(Section, Key, ""));
+}
+
+void WriteFileName(Profile& Ini, const char* Section, const char* Key, const QString& Name) {
+  Ini.WriteString(Section, Key, FileSystemName(Name));
+}
+
 }  // namespace
 
 // Main window.
@@ -63,7 +72,7 @@ void TfrmTerm::getSettings() {
     SetPaneTextColour(textColour);
     SetPaneBackground(ColourOfValue(ini.ReadInteger("Window", "Colour", 10485760)));
     dlgOpen.FilterIndex = ini.ReadInteger("File", "FilterIndex", 1);
-    staPanel0->setText(FromBytes(ini.ReadString("File", "LastFile", "")));
+    staPanel0->setText(ReadFileName(ini, "File", "LastFile"));
     SetMark(DTRlow1, ini.ReadBool("Comms", "DTRLow", false));
     dlgOpen.InitialDir = staPanel0->text().isEmpty() ? "" : QFileInfo(staPanel0->text()).path();
     resize(ini.ReadInteger("Form", "widthTERM", 551), height());
@@ -95,7 +104,7 @@ void TfrmTerm::WriteSettings() {
     ini.WriteInteger("Window", "FontSize", mmoTerm->font().pointSize());
     ini.WriteInteger("Window", "Colour", ColourValue(PaneBackground()));
     ini.WriteInteger("File", "FilterIndex", dlgOpen.FilterIndex);
-    ini.WriteString("File", "LastFile", ToBytes(staPanel0->text()));
+    WriteFileName(ini, "File", "LastFile", staPanel0->text());
     ini.WriteBool("Comms", "DTRLow", DTRlow1->isChecked());
     ini.WriteInteger("Form", "widthTERM", width());
     ini.WriteInteger("Form", "heightTERM", height());
@@ -121,7 +130,7 @@ void TfrmTransfer::getSettings() {
   ReadCheck(ini, "chAddCR", true, chkAddCR);
   ReadCheck(ini, "chAddLF", true, chkAddLF);
   ReadCheck(ini, "chLoadingEcho", false, chkLoadingEcho);
-  ReadEdit(ini, "Transfer", "FilePath", "", txtTransfer);
+  txtTransfer->setText(ReadFileName(ini, "Transfer", "FilePath"));
   ReadEdit(ini, "Transfer", "EolDel", "100", txtEolDel);
   const TTextTransferSettings defaults;
   for (int i = 0; i < 4; ++i)
@@ -148,7 +157,7 @@ void TfrmTransfer::WriteSettings() {
   ini.WriteBool("Transfer", "chAddCR", chkAddCR->isChecked());
   ini.WriteBool("Transfer", "chAddLF", chkAddLF->isChecked());
   ini.WriteBool("Transfer", "chLoadingEcho", chkLoadingEcho->isChecked());
-  WriteEdit(ini, "Transfer", "FilePath", txtTransfer);
+  WriteFileName(ini, "Transfer", "FilePath", txtTransfer->text());
   WriteEdit(ini, "Transfer", "EolDel", txtEolDel);
   for (int i = 0; i < 4; ++i) WriteEdit(ini, "Transfer", "File" + std::to_string(i + 1), txtFile[i]);
   for (int i = 0; i < 4; ++i) WriteEdit(ini, "Transfer", "Send" + std::to_string(i + 1), txtSend[i]);
@@ -160,7 +169,7 @@ void TfrmTransfer::WriteSettings() {
 
 void TfrmXModem::GetSettings() {
   Profile ini(SettingsFilePath());
-  ReadEdit(ini, "XModem", "FileName", "", txtXModemFileName);
+  txtXModemFileName->setText(ReadFileName(ini, "XModem", "FileName"));
   ReadEdit(ini, "XModem", "TextOnOpen", "", txtStringOnOpen);
   ReadEdit(ini, "XModem", "TextOnClose", "", txtStringOnClose);
   chkOnOpen->setChecked(ini.ReadBool("XModem", "ChkOnOpen", false));
@@ -170,7 +179,7 @@ void TfrmXModem::GetSettings() {
 
 void TfrmXModem::WriteSettings() {
   Profile ini(SettingsFilePath());
-  WriteEdit(ini, "XModem", "FileName", txtXModemFileName);
+  WriteFileName(ini, "XModem", "FileName", txtXModemFileName->text());
   WriteEdit(ini, "XModem", "TextOnOpen", txtStringOnOpen);
   WriteEdit(ini, "XModem", "TextOnClose", txtStringOnClose);
   ini.WriteBool("XModem", "ChkOnOpen", chkOnOpen->isChecked());

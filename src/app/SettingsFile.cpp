@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QStandardPaths>
 
+#include "app/FileNames.h"
+
 namespace {
 std::string overridePath;
 }
@@ -17,11 +19,11 @@ std::string SettingsFilePath() {
   if (!overridePath.empty()) return overridePath;
   QString dir = QCoreApplication::applicationDirPath();
   QString beside = QDir(dir).filePath(SettingsFileName);
-  if (QFileInfo::exists(beside) || access(QFile::encodeName(dir).constData(), W_OK) == 0)
-    return QFile::encodeName(beside).toStdString();
+  if (QFileInfo::exists(beside) || access(FileSystemName(dir).c_str(), W_OK) == 0)
+    return FileSystemName(beside);
   QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
   QDir().mkpath(config);
-  return QFile::encodeName(QDir(config).filePath(SettingsFileName)).toStdString();
+  return FileSystemName(QDir(config).filePath(SettingsFileName));
 }
 
 void SetSettingsFilePath(const std::string& Path) { overridePath = Path; }

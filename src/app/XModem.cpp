@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "app/FileNames.h"
 #include "app/Handlers.h"
 #include "app/Latin1.h"
 #include "app/SpecialChars.h"
@@ -226,7 +227,7 @@ void TfrmXModem::cmdXModemSendClick() { StartTransfer(tmUpload); }
 void TfrmXModem::cmdXModemRecieveClick() { StartTransfer(tmDownload); }
 
 void TfrmXModem::StartTransfer(TSerTransferMode Mode) {
-  SerXModem1->SetFileName(ToBytes(txtXModemFileName->text()));
+  SerXModem1->SetFileName(FileSystemName(txtXModemFileName->text()));
   SerXModem1->SetMode(Mode);
   SerXModem1->SetComm(MainPort());
   SerXModem1->StartTransfer();
@@ -278,7 +279,7 @@ void TfrmXModem::SerXModem1Error(TObject*, int ErrorCode, int) {
 }
 
 void TfrmXModem::SerXModem1FileInit(TObject*, const std::string& Name, int Size) {
-  Label10->setText(FromBytes(Name));
+  Label10->setText(FileNameText(Name));
   Label11->setText(QString::number(Size));
 }
 

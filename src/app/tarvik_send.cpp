@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -21,6 +20,7 @@
 #include <cstring>
 #include <optional>
 
+#include "app/FileNames.h"
 #include "app/Handlers.h"
 #include "app/Latin1.h"
 #include "app/TextLines.h"
@@ -44,9 +44,6 @@ class EInOutError : public Exception {
   EInOutError(std::string Message, int Code) : Exception(std::move(Message)), ErrorCode(Code) {}
   int ErrorCode;
 };
-
-// The path as the file system spells it.
-std::string SystemPath(const QString& Name) { return QFile::encodeName(Name).toStdString(); }
 
 bool ParentFolderExists(const std::string& Path) {
   const size_t slash = Path.rfind('/');
@@ -126,7 +123,7 @@ class ByteFile {
 
 // The whole text file, for splitting into lines.
 std::string ReadWholeFile(const QString& Name) {
-  const int fd = open(SystemPath(Name).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open(FileSystemName(Name).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) RaiseOpenError(Name, errno);
   std::string bytes;
   char buffer[65536];
@@ -331,7 +328,7 @@ void TfrmTerm::SendBinaryFile() {
     Dialogs().Message(this, " ** no File selected to send **");
     return;
   }
-  ByteFile file(SystemPath(name));
+  ByteFile file(FileSystemName(name));
   ShowSendProgress(static_cast<int>(std::min<int64_t>(file.Size(), INT_MAX)));
   AtScopeEnd end([this] {
     HideSendProgress();

@@ -232,7 +232,7 @@ TEST_F(TextSend, MoreThan2400HeldCharactersLoseTheAwaitedOne) {
 
 TEST_F(TextSend, ResendAfterARestartUsesTheRestoredFile) {
   ConnectPtyBoard();
-  QString path = File("keep/prog.txt", "kept\n");
+  QString path = File(QString::fromUtf8("Документы/prög.txt"), "kept\n");
   dialogs.FilterChoice = 3;
   SendText(path);
   EXPECT_EQ(Received(), "kept\r");

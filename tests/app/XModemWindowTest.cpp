@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -70,6 +72,31 @@ TEST_F(XModemWindow, SettingsSavedInOrderAtDeactivationAndLoadedByTheNextWindow)
   EXPECT_TRUE(second.chkOnComplete->isChecked());
   EXPECT_EQ(second.cboXModemProtocol->currentText(), "XMODEM");  // never kept
   EXPECT_EQ(second.SerXModem1->Protocol(), XModem);
+}
+
+// Names as Linux has them: bytes of the file system, here UTF-8 with letters beyond Latin-1.
+TEST_F(XModemWindow, NonAsciiFileNamesReachTheFileSystemAndTheSettings) {
+  const QString folder = QString::fromStdString(dir) + QString::fromUtf8("/jü/Документы");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString source = folder + "/fw.bin";
+  WriteFile(QFile::encodeName(source).toStdString(), "12345");
+  xm->txtXModemFileName->setText(source);
+  xm->cmdXModemSend->click();
+  ASSERT_TRUE(WaitUntil([&] { return Label(xm->Label11) == "5" || Ends() == 1; }, 10000));
+  EXPECT_EQ(xm->Label10->text(), source) << LastLogLine();
+  xm->cmdXModemAbort->click();
+  ASSERT_TRUE(WaitUntil([&] { return !xm->SerXModem1->Busy(); }, 10000));
+
+  const QString target = folder + QString::fromUtf8("/ü.bin");
+  xm->txtXModemFileName->setText(target);
+  xm->cmdXModemRecieve->click();
+  EXPECT_TRUE(WaitUntil([&] { return xm->Label10->text() == target || Ends() == 2; }, 10000))
+      << LastLogLine();
+  EXPECT_TRUE(QFile::exists(target));
+
+  xm->FormDeactivate();
+  TfrmXModem restarted;
+  EXPECT_EQ(restarted.txtXModemFileName->text(), target);
 }
 
 class RecordingDialogs : public ScriptedDialogs {
