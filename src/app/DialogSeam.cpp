@@ -13,12 +13,16 @@ namespace {
 
 const char* const OutsideActivationProperty = "tarvikOutsideActivation";
 
-// "All Files|*.*|BASIC|*.bas" -> "All Files (*.*)", "BASIC (*.bas)"
+// "All Files|*.*|BASIC|*.bas" -> "All Files (*)", "BASIC (*.bas)". On Linux "*.*" would
+// hide every name without a dot; it means every file.
 QStringList QtFilters(const QString& Filter) {
   QStringList parts = Filter.split('|');
   QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2)
-    filters << QString("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(';', ' '));
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = QString(parts[i + 1]).replace(';', ' ');
+    if (patterns == "*.*") patterns = "*";
+    filters << QString("%1 (%2)").arg(parts[i], patterns);
+  }
   return filters;
 }
 

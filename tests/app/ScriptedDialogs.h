@@ -1,8 +1,13 @@
 // A dialog seam for window tests: records every message and report, and answers the
-// standard dialogs with scripted choices.
+// standard dialogs with scripted choices, or lets the real file dialog answer.
 #pragma once
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QListView>
 #include <QStringList>
+#include <QTimer>
+#include <functional>
 #include <optional>
 #include <ostream>
 
@@ -18,7 +23,13 @@ class ScriptedDialogs : public DialogSeam {
 
   void Message(QWidget*, const QString& Text) override { Messages << Text; }
   void ExceptionReport(const QString& Text) override { Reports << Text; }
-  bool OpenFile(QWidget*, OpenFileRequest& Request) override {
+  bool OpenFile(QWidget* Parent, OpenFileRequest& Request) override {
+    if (RealFileDialog) {
+      SetDialogs(nullptr);
+      const bool chosen = Dialogs().OpenFile(Parent, Request);
+      SetDialogs(this);
+      return chosen;
+    }
     if (!FileChoice) return false;
     Request.FileName = *FileChoice;
     return true;
@@ -41,7 +52,36 @@ class ScriptedDialogs : public DialogSeam {
   std::optional<QFont> FontChoice;
   QColor FontColourChoice;
   std::optional<QColor> ColourChoice;
+  bool RealFileDialog = false;  // driven with WhenFileDialogOpens
 
  private:
   DialogSeam* previous_;
 };
+
+// Runs Script on the real file dialog once it is shown, inside the dialog's own event loop.
+// Whatever is still open a few seconds later (the dialog, a warning it raised) is
+// cancelled, so a test cannot hang on it.
+inline void WhenFileDialogOpens(std::function<void(QFileDialog&)> Script) {
+  auto* poll = new QTimer(qApp);
+  poll->setInterval(10);
+  QObject::connect(poll, &QTimer::timeout, [poll, Script] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    poll->stop();
+    poll->deleteLater();
+    QTimer::singleShot(3000, dialog, [] {
+      while (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->reject();
+    });
+    Script(*dialog);
+  });
+  poll->start();
+}
+
+// The names the file dialog lists in its folder, as far as it has read them.
+inline QStringList FileDialogListing(const QFileDialog& Dialog) {
+  QStringList names;
+  const auto* view = Dialog.findChild<QListView*>("listView");
+  for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row)
+    names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+  return names;
+}

@@ -45,6 +45,24 @@ TEST_F(BinarySend, BytesGoOutExactlyAsTheyStand) {
   EXPECT_EQ(term->staPanel0->text(), path);
 }
 
+// The real open dialog under "All Files" lists a firmware image named without a dot.
+TEST_F(BinarySend, AllFilesListsNamesWithoutADot) {
+  ConnectVirtualBoard();
+  const QString firmware = File("fw", "image");
+  File("notes.txt", "");
+  term->dlgOpen.InitialDir = files.path();
+  dialogs.RealFileDialog = true;
+  QStringList listed;
+  WhenFileDialogOpens([&](QFileDialog& Dialog) {
+    (void)QTest::qWaitFor([&] { return (listed = FileDialogListing(Dialog)).size() == 2; }, 2000);
+    Dialog.selectFile(firmware);
+    QMetaObject::invokeMethod(&Dialog, "accept");
+  });
+  term->SendBinary1->trigger();
+  EXPECT_EQ(listed, (QStringList{"fw", "notes.txt"}));
+  ExpectBoardGot("image");
+}
+
 TEST_F(BinarySend, ResendSendsTheLastTextFileAsRawBytes) {
   ConnectPtyBoard();
   QString path = File("prog.txt", "a\nb\r\n");
