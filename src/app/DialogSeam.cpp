@@ -76,7 +76,9 @@ class RealDialogs : public DialogSeam {
     if (Request.FilterIndex >= 1 && Request.FilterIndex <= filters.size())
       dialog.selectNameFilter(filters[Request.FilterIndex - 1]);
     dialog.setDefaultSuffix(Request.DefaultExt);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(Request.AnyName ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The desktop's own open dialogs refuse a name that does not exist yet.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, Request.AnyName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     Request.FileName = dialog.selectedFiles().first();
     Request.FilterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;

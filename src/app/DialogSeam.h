@@ -13,6 +13,7 @@ struct OpenFileRequest {
   int FilterIndex = 1;     // 1-based, updated to the filter the user chose
   QString InitialDir;
   QString DefaultExt;
+  bool AnyName = false;    // a name that does not exist yet may be given
   QString FileName;        // the chosen file's full path
 };
 

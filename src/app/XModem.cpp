@@ -252,6 +252,7 @@ void TfrmXModem::cmdOKClick() {
 void TfrmXModem::btnXModemBrowesClick() {
   dlgOpen1.Filter = "All Files|*.*|Binary|*.bin";
   dlgOpen1.DefaultExt = "bin";
+  dlgOpen1.AnyName = true;  // a Receive may be aimed at a new file
   if (Dialogs().OpenFile(this, dlgOpen1)) txtXModemFileName->setText(dlgOpen1.FileName);
 }
 

@@ -99,6 +99,22 @@ TEST_F(XModemWindow, NonAsciiFileNamesReachTheFileSystemAndTheSettings) {
   EXPECT_EQ(restarted.txtXModemFileName->text(), target);
 }
 
+// Browes names a file to receive into that does not exist yet; sending it fails by its
+// exit code.
+TEST_F(XModemWindow, BrowesAcceptsANewName) {
+  const QString fresh = QString::fromStdString(dir + "/fresh.bin");
+  dialogs.RealFileDialog = true;
+  WhenFileDialogOpens([&](QFileDialog& Dialog) {
+    Dialog.selectFile(fresh);
+    QMetaObject::invokeMethod(&Dialog, "accept");
+  });
+  xm->btnXModemBrowes->click();
+  EXPECT_EQ(xm->txtXModemFileName->text(), fresh);
+  xm->cmdXModemSend->click();
+  ASSERT_TRUE(WaitUntil([&] { return Ends() == 1; }, 10000));
+  EXPECT_EQ(LastLogLine(), "Exitcode: -12");
+}
+
 class RecordingDialogs : public ScriptedDialogs {
  public:
   bool OpenFile(QWidget* Parent, OpenFileRequest& Request) override {
