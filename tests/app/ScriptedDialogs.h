@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListView>
 #include <QStringList>
 #include <QTimer>
@@ -84,4 +85,10 @@ inline QStringList FileDialogListing(const QFileDialog& Dialog) {
   for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row)
     names << view->model()->index(row, 0, view->rootIndex()).data().toString();
   return names;
+}
+
+// Types Path into the dialog's name box and confirms, as a user does.
+inline void ChooseInFileDialog(QFileDialog& Dialog, const QString& Path) {
+  if (auto* name = Dialog.findChild<QLineEdit*>("fileNameEdit")) name->setText(Path);
+  QMetaObject::invokeMethod(&Dialog, "accept");
 }

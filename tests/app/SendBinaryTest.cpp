@@ -55,8 +55,7 @@ TEST_F(BinarySend, AllFilesListsNamesWithoutADot) {
   QStringList listed;
   WhenFileDialogOpens([&](QFileDialog& Dialog) {
     (void)QTest::qWaitFor([&] { return (listed = FileDialogListing(Dialog)).size() == 2; }, 2000);
-    Dialog.selectFile(firmware);
-    QMetaObject::invokeMethod(&Dialog, "accept");
+    ChooseInFileDialog(Dialog, firmware);
   });
   term->SendBinary1->trigger();
   EXPECT_EQ(listed, (QStringList{"fw", "notes.txt"}));

@@ -104,10 +104,7 @@ TEST_F(XModemWindow, NonAsciiFileNamesReachTheFileSystemAndTheSettings) {
 TEST_F(XModemWindow, BrowesAcceptsANewName) {
   const QString fresh = QString::fromStdString(dir + "/fresh.bin");
   dialogs.RealFileDialog = true;
-  WhenFileDialogOpens([&](QFileDialog& Dialog) {
-    Dialog.selectFile(fresh);
-    QMetaObject::invokeMethod(&Dialog, "accept");
-  });
+  WhenFileDialogOpens([&](QFileDialog& Dialog) { ChooseInFileDialog(Dialog, fresh); });
   xm->btnXModemBrowes->click();
   EXPECT_EQ(xm->txtXModemFileName->text(), fresh);
   xm->cmdXModemSend->click();
