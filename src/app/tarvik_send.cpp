@@ -265,6 +265,7 @@ void TfrmTerm::SendTextFile() {
     const TTextTransferSettings now = frmTransfer_->TextTransferSettings();
     if (now.WaitEolDelay) PauseHoldingTheWindow(StrToInt(now.EolDel));
     if (awaited) WaitForCharacter(*awaited);
+    if (closing_) break;
     showReceived(ReceivedText);
     ReceivedText.clear();
     if (CancelSend) break;
@@ -311,7 +312,7 @@ bool TfrmTerm::RunTransferAutomation() {
   } while (!(WaitTicks > wait / 10.0) && !closing_);
   Timer1->stop();
   CancelSend = false;
-  return true;
+  return !closing_;  // the window closed meanwhile, and its port with it
 }
 
 // Binary file.

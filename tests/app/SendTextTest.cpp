@@ -193,6 +193,29 @@ TEST_F(TextSend, DelayPacesTheLinesAndHoldsTheWindow) {
   ExpectBoardGot("l1\rl2\rl3\rl4\rl5\rl1\rl2\rl3\rl4\rl5\r");
 }
 
+// Closing the window during the automation wait ends the send there: no line step runs
+// after the window has gone, and no line's delay keeps the program alive.
+TEST_F(TextSend, ClosingTheWindowDuringTheAutomationWaitEndsTheSend) {
+  ConnectPtyBoard();
+  term->show();
+  term->Timer1->setInterval(50);
+  transfer->chkEolChar->setChecked(false);
+  transfer->chkEolDel->setChecked(true);
+  transfer->txtEolDel->setText("300");
+  SendScript script(term);
+  script.Then([&] {
+    if (!ProgressShown()) return false;
+    term->close();
+    return true;
+  });
+  auto start = Clock::now();
+  SendText(File("ten.hex", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n"));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+  EXPECT_TRUE(script.Finished());
+  EXPECT_EQ(term->ProgressBar1->value(), 0);
+  EXPECT_FALSE(term->SendingText);
+}
+
 TEST_F(TextSend, NegativeDelayPausesNothing) {
   ConnectPtyBoard();
   transfer->chkEolDel->setChecked(true);
