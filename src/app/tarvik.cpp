@@ -126,11 +126,11 @@ void TfrmTerm::BindHandlers() {
   Bind(cboPort, &QComboBox::currentIndexChanged, this, [this] { cboPortChange(); });
   Bind(cboPort, &QComboBox::currentIndexChanged, this, [this] { ShowPortToolTip(); });
   Bind(cboPort->lineEdit(), &QLineEdit::returnPressed, this, [this] { TypedPortConfirmed(); });
+  // A line-setting box runs its handler once for each new text, typed or chosen; the box
+  // selecting the entry that matches a typed text, when it is left, changes nothing.
   Bind(cboBaudRate, &QComboBox::editTextChanged, this, [this] { cboBaudRateChange(); });
-  Bind(cboStopBits, &QComboBox::currentIndexChanged, this, [this] { cboStopBitsChange(); });
-  Bind(cboStopBits->lineEdit(), &QLineEdit::textEdited, this, [this] { cboStopBitsChange(); });
-  Bind(cboDataBits, &QComboBox::currentIndexChanged, this, [this] { cboDataBitsChange(); });
-  Bind(cboDataBits->lineEdit(), &QLineEdit::textEdited, this, [this] { cboDataBitsChange(); });
+  Bind(cboStopBits, &QComboBox::editTextChanged, this, [this] { cboStopBitsChange(); });
+  Bind(cboDataBits, &QComboBox::editTextChanged, this, [this] { cboDataBitsChange(); });
 
   Bind(Clearscreen1, &QAction::triggered, this, [this] { Clearscreen1Click(); });
   Bind(Sendx, &QAction::triggered, this, [this] { SendxClick(); });

@@ -213,6 +213,25 @@ TEST_F(VirtualConnection, RefusedStopAndDataBits) {
   EXPECT_TRUE(term->SerComm1->Active());
 }
 
+// A value typed into a bits box and confirmed runs the box's handler once for each text:
+// one message, one close and reopen (RTS drops once).
+TEST_F(VirtualConnection, TypedBitsRunTheirHandlerOnce) {
+  auto rtsDrops = [&] {
+    const auto history = line->RtsHistory(VirtualLine::A);
+    return std::count_if(history.begin(), history.end(), [](auto& c) { return !c.State; });
+  };
+  const auto before = rtsDrops();
+  TypeInto(term->cboDataBits, "7");
+  QTest::keyClick(term->cboDataBits->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(Dcb().ByteSize, 7);
+  EXPECT_EQ(rtsDrops() - before, 1);
+  TypeInto(term->cboStopBits, "15");
+  QTest::keyClick(term->cboStopBits->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(dialogs.Messages, QStringList{"Sorry 1.5 stop bits not available at this time, using 2"});
+  EXPECT_EQ(rtsDrops() - before, 3);  // "1", then "15"
+  EXPECT_TRUE(term->SerComm1->Active());
+}
+
 TEST_F(VirtualConnection, CtsFlowControlReopensWithTheCheckMark) {
   term->HWFlow1->trigger();
   EXPECT_TRUE(term->HWFlow1->isChecked());
