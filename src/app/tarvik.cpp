@@ -122,7 +122,8 @@ void TfrmTerm::FillLists() {
 
 void TfrmTerm::BindHandlers() {
   BindTerminal();
-  Bind(spdConnect, &QToolButton::clicked, this, [this] { spdConnectClick(); });
+  // Toggled, not clicked: a screen reader's toggle action changes the state without a click.
+  Bind(spdConnect, &QToolButton::toggled, this, [this] { spdConnectClick(); });
   Bind(cboPort, &QComboBox::currentIndexChanged, this, [this] { cboPortChange(); });
   Bind(cboPort, &QComboBox::currentIndexChanged, this, [this] { ShowPortToolTip(); });
   Bind(cboPort->lineEdit(), &QLineEdit::returnPressed, this, [this] { TypedPortConfirmed(); });
@@ -197,7 +198,10 @@ void TfrmTerm::FormClose() {
 
 // Connection control.
 
-void TfrmTerm::SetConnected(bool Pressed) { spdConnect->setChecked(Pressed); }
+void TfrmTerm::SetConnected(bool Pressed) {
+  QSignalBlocker blocker(spdConnect);
+  spdConnect->setChecked(Pressed);
+}
 
 void TfrmTerm::spdConnectClick() {
   if (SerComm1->Active()) {

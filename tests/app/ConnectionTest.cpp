@@ -2,6 +2,7 @@
 // settings reaching the device, refusals, and the DTR line on the virtual line.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -77,6 +78,25 @@ TEST_F(Connection, ConnectAndDisconnectThePseudoTerminal) {
   term->spdConnect->click();
   EXPECT_FALSE(term->SerComm1->Active());
   EXPECT_FALSE(term->spdConnect->isChecked());
+}
+
+// However the button is pressed (mouse, keyboard, or a screen reader's press or toggle
+// action), the port follows.
+TEST_F(Connection, ConnectButtonFollowsEveryWayOfPressingIt) {
+  QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(term->spdConnect)->actionInterface();
+  ASSERT_NE(actions, nullptr);
+  actions->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_TRUE(term->SerComm1->Active());
+  actions->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_FALSE(term->SerComm1->Active());
+  actions->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_TRUE(term->SerComm1->Active());
+  QTest::keyClick(term->spdConnect, Qt::Key_Space);
+  EXPECT_FALSE(term->SerComm1->Active());
+  QTest::mouseClick(term->spdConnect, Qt::LeftButton);
+  EXPECT_TRUE(term->SerComm1->Active());
+  EXPECT_TRUE(term->spdConnect->isChecked());
+  EXPECT_TRUE(dialogs.Reports.isEmpty()) << dialogs.Reports.join("|").toStdString();
 }
 
 TEST_F(Connection, RateTypedWhileConnectedReopensWithEveryPrefix) {
