@@ -7,6 +7,7 @@
 
 namespace {
 
+constexpr char16_t NulPicture = 0x2400;
 constexpr char16_t LoneCr = 0x240D;
 constexpr char16_t LoneLf = 0x240A;
 
@@ -115,6 +116,7 @@ std::string TerminalPane::Text() const {
     for (QChar c : block.text()) {
       if (c == QChar(LoneCr)) bytes += '\r';
       else if (c == QChar(LoneLf)) bytes += '\n';
+      else if (c == QChar(NulPicture)) bytes += '\0';
       else bytes += c.unicode() < 256 ? static_cast<char>(c.unicode()) : '?';
     }
   }
@@ -133,6 +135,8 @@ QString TerminalPane::Drawn(const std::string& Bytes) {
       drawn += QChar(LoneCr);
     } else if (c == '\n') {
       drawn += QChar(LoneLf);
+    } else if (c == '\0') {
+      drawn += QChar(NulPicture);
     } else {
       drawn += QChar(static_cast<char16_t>(c));  // Latin-1 is the first 256 code points
     }

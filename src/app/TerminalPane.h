@@ -1,7 +1,9 @@
 // The terminal pane's text as the terminal counts it: bytes, a line break being the
 // pair CR LF (two characters). A CR or LF that is not part of such a pair stays one
 // character and is drawn as its control picture (U+240D, U+240A), so that counting,
-// backspaces and the trim see every byte the pane was given.
+// backspaces and the trim see every byte the pane was given. A NUL is drawn as its
+// picture (U+2400) too: a raw U+0000 would cut the pane's text for screen readers and
+// the clipboard.
 #pragma once
 
 #include <QString>
@@ -25,7 +27,8 @@ class TerminalPane {
   // The whole text as bytes, line breaks as CR LF.
   std::string Text() const;
 
-  // How bytes are drawn: CR LF breaks the line, bytes 128 to 255 are Latin-1.
+  // How bytes are drawn: CR LF breaks the line, lone CR, LF and NUL are pictures, bytes
+  // 128 to 255 are Latin-1.
   static QString Drawn(const std::string& Bytes);
 
  private:
