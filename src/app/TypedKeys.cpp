@@ -56,6 +56,16 @@ char ByteOfCharacter(QChar Character) {
   return Character.unicode() < 256 ? static_cast<char>(Character.unicode()) : '?';
 }
 
+std::string KeystrokesOfText(const QString& Text) {
+  std::string keys;
+  keys.reserve(static_cast<size_t>(Text.size()));
+  for (qsizetype i = 0; i < Text.size(); ++i) {
+    if (Text[i] == u'\r' && i + 1 < Text.size() && Text[i + 1] == u'\n') ++i;
+    keys += Text[i] == u'\n' ? '\r' : ByteOfCharacter(Text[i]);
+  }
+  return keys;
+}
+
 std::optional<char> CharacterOfKey(const QKeyEvent& Event) {
   const Qt::KeyboardModifiers mods = Event.modifiers();
   if (mods & (Qt::AltModifier | Qt::MetaModifier)) return std::nullopt;

@@ -8,9 +8,13 @@
 
 #include <QString>
 #include <optional>
+#include <string>
 
 class QKeyEvent;
 
 std::optional<char> CharacterOfKey(const QKeyEvent& Event);
 // One byte for a character of composed input (an input method's commit string).
 char ByteOfCharacter(QChar Character);
+// The bytes the keyboard would give for a text typed out: each line end (CR LF, LF or CR)
+// as Enter gives it, every other character as ByteOfCharacter.
+std::string KeystrokesOfText(const QString& Text);

@@ -9,12 +9,12 @@
 
 #include "app/ActivationTracker.h"
 #include "app/DialogSeam.h"
+#include "app/TerminalEdit.h"
 #include "serial/SerComm.h"
 
 class QAction;
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
@@ -112,7 +112,7 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   QComboBox* cboBaudRate = nullptr;
   QComboBox* cboStopBits = nullptr;
   QComboBox* cboDataBits = nullptr;
-  QPlainTextEdit* mmoTerm = nullptr;
+  TerminalEdit* mmoTerm = nullptr;
   QWidget* pnlBot = nullptr;
   QPushButton* btnCancel = nullptr;
   QProgressBar* ProgressBar1 = nullptr;

@@ -131,7 +131,7 @@ void TfrmTerm::CreatePane() {
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  mmoTerm = new QPlainTextEdit(central);
+  mmoTerm = new TerminalEdit(central);
   mmoTerm->setObjectName("mmoTerm");
   mmoTerm->setAccessibleName("Terminal");
   mmoTerm->setLineWrapMode(QPlainTextEdit::NoWrap);

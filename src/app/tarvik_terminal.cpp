@@ -21,11 +21,13 @@ constexpr size_t ReceivedLimit = 2400;
 
 // While the port is open, every character the pane's keyboard produces goes to
 // mmoTermKeyPress instead of being inserted; the shortcuts bound to such keys (copy,
-// paste, select all) do not fire then. While it is closed the pane is a text box.
+// paste, select all) do not fire then, and text pasted or dropped is typed the same way.
+// While it is closed the pane is a text box.
 class PaneKeys : public QObject {
  public:
-  PaneKeys(TfrmTerm* Window, QPlainTextEdit* Pane) : QObject(Pane), window_(Window) {
+  PaneKeys(TfrmTerm* Window, TerminalEdit* Pane) : QObject(Pane), window_(Window) {
     Pane->installEventFilter(this);
+    Pane->TakeInsertedText = [this, Pane](const QString& Text) { return TypeOut(Pane, Text); };
   }
 
  protected:
@@ -60,6 +62,18 @@ class PaneKeys : public QObject {
       return true;
     }
     return !key;
+  }
+
+  // Typed character by character; a failing write ends the rest.
+  bool TypeOut(QObject* Pane, const QString& Text) {
+    if (!Connected()) return false;
+    Guarded([&] {
+      for (char c : KeystrokesOfText(Text)) {
+        std::optional<char> key = c;
+        window_->mmoTermKeyPress(Pane, key);
+      }
+    });
+    return true;
   }
 
   // Characters composed by an input method (dead keys) are typed characters too; the

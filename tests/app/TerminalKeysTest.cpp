@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QShortcut>
 #include <QTest>
 
@@ -59,6 +61,24 @@ TEST_F(Keys, CopyPasteAndShortcutKeysAreSentWhileConnected) {
   Press(Qt::Key_L, Qt::ControlModifier);
   EXPECT_EQ(fired, 1);
   term->hide();
+}
+
+// While connected, text pasted (Shift+Insert) or dropped into the pane goes to the board as
+// typing would, a line end as Enter sends it; the pane keeps what arrived.
+TEST_F(Keys, PastedAndDroppedTextIsTyped) {
+  Showing("shown");
+  QApplication::clipboard()->setText("ab\r\nc\nd");
+  Press(Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(BoardGot(6), "ab\rc\rd");
+  QMimeData dragged;
+  dragged.setText("xy");
+  const QPoint at = Pane().viewport()->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Pane().viewport(), &enter);
+  QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Pane().viewport(), &drop);
+  EXPECT_EQ(BoardGot(2), "xy");
+  EXPECT_EQ(Shown(), "shown");
 }
 
 TEST_F(Keys, KeysWithoutACharacterKeepEditingAndSendNothing) {
