@@ -49,7 +49,8 @@ TfrmTransfer::TfrmTransfer(QWidget* Parent) : QDialog(Parent) {
     layout->addWidget(part);
   layout->addStretch();
   layout->addWidget(btnOk, 0, Qt::AlignHCenter);
-  setFixedSize(299, 438);
+  // At least the design size; more where the captions need it at the fonts in use.
+  setFixedSize(layout->minimumSize().expandedTo(QSize(299, 438)));
   Bind(chkXferOpt, &QCheckBox::toggled, this, [this] { chkXferOptClick(); });
   Bind(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
   getSettings();

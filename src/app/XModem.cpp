@@ -14,54 +14,6 @@
 #include "app/ToolImages.h"
 #include "app/tarvik.h"
 
-namespace {
-
-QLabel* MakeLabel(QWidget* Parent, const char* Name, const char* Caption, int X, int Y) {
-  auto* label = new QLabel(Caption, Parent);
-  label->setObjectName(Name);
-  label->move(X, Y);
-  label->adjustSize();
-  return label;
-}
-
-// A label whose text changes during a transfer: wide enough for what it will show.
-QLabel* MakeValueLabel(QWidget* Parent, const char* Name, const char* Caption, int X, int Y,
-                       int Width) {
-  QLabel* label = MakeLabel(Parent, Name, Caption, X, Y);
-  label->resize(Width, label->height());
-  return label;
-}
-
-QLineEdit* MakeEdit(QWidget* Parent, const char* Name, const char* AccessibleName, QRect Place) {
-  auto* edit = new QLineEdit(Parent);
-  edit->setObjectName(Name);
-  edit->setAccessibleName(AccessibleName);
-  edit->setGeometry(Place);
-  return edit;
-}
-
-QCheckBox* MakeCheck(QWidget* Parent, const char* Name, const char* Caption,
-                     const char* AccessibleName, int X, int Y) {
-  auto* box = new QCheckBox(Caption, Parent);
-  box->setObjectName(Name);
-  box->setAccessibleName(AccessibleName);
-  box->move(X, Y);
-  box->adjustSize();
-  return box;
-}
-
-QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption, QRect Place) {
-  auto* button = new QPushButton(Caption, Parent);
-  button->setObjectName(Name);
-  button->setGeometry(Place);
-  button->setAutoDefault(false);
-  return button;
-}
-
-constexpr const char* SpecialCharsHint = "use #n for special charaters";
-
-}  // namespace
-
 // FormCreate.
 TfrmXModem::TfrmXModem(QWidget* Parent) : QDialog(Parent) {
   setObjectName("frmXModem");
@@ -72,7 +24,6 @@ TfrmXModem::TfrmXModem(QWidget* Parent) : QDialog(Parent) {
   controls.setPointSize(8);
   controls.setStyleHint(QFont::SansSerif);
   setFont(controls);
-  setFixedSize(387, 345);
   CreatePort();
   CreateProtocol();
   CreateControls();
@@ -124,70 +75,6 @@ void TfrmXModem::CreateProtocol() {
     SerXModem1PacketEvent(Sender, Packet, Bytes);
   };
   SerXModem1->Loaded();
-}
-
-void TfrmXModem::CreateControls() {
-  Label4 = MakeLabel(this, "Label4", "Status:", 16, 8);
-  Memo1 = new QPlainTextEdit(this);
-  Memo1->setObjectName("Memo1");
-  Memo1->setAccessibleName("Status");
-  Memo1->setGeometry(16, 24, 345, 81);
-  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setTabChangesFocus(true);
-  Label5 = MakeLabel(this, "Label5", "Filename", 16, 110);
-  txtXModemFileName = MakeEdit(this, "txtXModemFileName", "Filename", QRect(16, 126, 257, 21));
-  btnXModemBrowes = MakeButton(this, "btnXModemBrowes", "Browes", QRect(289, 125, 75, 25));
-  Label7 = MakeLabel(this, "Label7", "Protocol", 16, 156);
-  cboXModemProtocol = new QComboBox(this);
-  cboXModemProtocol->setObjectName("cboXModemProtocol");
-  cboXModemProtocol->setAccessibleName("Protocol");
-  cboXModemProtocol->addItems({"XMODEM", "XMODEM-1K", "XMODEM-G"});
-  cboXModemProtocol->setGeometry(16, 172, 125, 21);
-  CreateProgressLabels();
-  CreateTextControls();
-  CreateButtons();
-  SetTabOrder();
-}
-
-void TfrmXModem::CreateProgressLabels() {
-  Label1 = MakeLabel(this, "Label1", "Packet", 160, 168);
-  Label2 = MakeValueLabel(this, "Label2", "0", 204, 168, 40);
-  Label3 = MakeLabel(this, "Label3", "Count", 248, 168);
-  Label6 = MakeValueLabel(this, "Label6", "0", 292, 168, 90);
-  Label9 = MakeLabel(this, "Label9", "Filesize:", 160, 188);
-  Label11 = MakeValueLabel(this, "Label11", "-", 216, 188, 166);
-  Label8 = MakeLabel(this, "Label8", "Filename: ", 16, 208);
-  Label10 = MakeValueLabel(this, "Label10", "-", 72, 208, 310);
-}
-
-void TfrmXModem::CreateTextControls() {
-  Label12 = MakeLabel(this, "Label12", "String to send on open", 16, 232);
-  txtStringOnOpen =
-      MakeEdit(this, "txtStringOnOpen", "String to send on open", QRect(135, 232, 220, 21));
-  txtStringOnOpen->setToolTip(SpecialCharsHint);
-  chkOnOpen = MakeCheck(this, "chkOnOpen", "", "Send the string on open", 360, 232);
-  Label13 = MakeLabel(this, "Label13", "Strint to send on close", 16, 264);
-  txtStringOnClose =
-      MakeEdit(this, "txtStringOnClose", "Strint to send on close", QRect(135, 264, 220, 21));
-  txtStringOnClose->setToolTip(SpecialCharsHint);
-  chkOnClose = MakeCheck(this, "chkOnClose", "", "Send the string on close", 360, 264);
-  chkOnComplete = MakeCheck(this, "chkOnComplete", "Close on transfer complete",
-                            "Close on transfer complete", 16, 288);
-}
-
-void TfrmXModem::CreateButtons() {
-  cmdXModemAbort = MakeButton(this, "cmdXModemAbort", "Abort", QRect(26, 311, 74, 25));
-  cmdOK = MakeButton(this, "cmdOK", "OK", QRect(112, 311, 75, 25));
-  cmdXModemRecieve = MakeButton(this, "cmdXModemRecieve", "Receive", QRect(204, 311, 75, 25));
-  cmdXModemSend = MakeButton(this, "cmdXModemSend", "Send", QRect(294, 311, 75, 25));
-}
-
-void TfrmXModem::SetTabOrder() {
-  QWidget* order[] = {Memo1,           cmdXModemRecieve, cmdXModemAbort,  cmdXModemSend,
-                      txtXModemFileName, cboXModemProtocol, btnXModemBrowes, cmdOK,
-                      txtStringOnOpen, chkOnOpen,        txtStringOnClose, chkOnClose,
-                      chkOnComplete};
-  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
 void TfrmXModem::BindHandlers() {

@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QVBoxLayout;
 class TfrmTerm;
 
 class TfrmXModem : public QDialog, public ActivationAware {
@@ -82,9 +83,10 @@ class TfrmXModem : public QDialog, public ActivationAware {
   void CreatePort();
   void CreateProtocol();
   void CreateControls();
-  void CreateProgressLabels();
-  void CreateTextControls();
-  void CreateButtons();
+  void CreateFileRow(QVBoxLayout* Column);
+  void CreateProgressLabels(QVBoxLayout* Column);
+  void CreateTextControls(QVBoxLayout* Column);
+  void CreateButtons(QVBoxLayout* Column);
   void SetTabOrder();
   void BindHandlers();
 
