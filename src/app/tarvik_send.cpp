@@ -207,10 +207,11 @@ bool TfrmTerm::ChooseFileToSend() {
   return true;
 }
 
+// A range of 0 to 0 would show the busy animation: an empty file gets an empty bar.
 void TfrmTerm::ShowSendProgress(int Maximum) {
   ProgressBar1->show();
   btnCancel->show();
-  ProgressBar1->setRange(0, Maximum);
+  ProgressBar1->setRange(0, std::max(Maximum, 1));
   ProgressBar1->setValue(0);
 }
 

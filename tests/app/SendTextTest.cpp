@@ -107,7 +107,15 @@ TEST_F(TextSend, AutomationRulesPickTheCommandAndTheWait) {
 
 TEST_F(TextSend, EmptyFileStillSendsTheCommandAndWaits) {
   ConnectPtyBoard();
+  SendScript script(term);
+  bool emptyBar = false;  // shown with nothing done, not as the busy animation
+  script.Then([&] {
+    const QProgressBar& bar = *term->ProgressBar1;
+    emptyBar = ProgressShown() && bar.maximum() > bar.minimum() && bar.value() == bar.minimum();
+    return true;
+  });
   SendText(File("empty.hex", ""));
+  EXPECT_TRUE(emptyBar);
   ExpectBoardGot("loadh\r");
   EXPECT_EQ(term->WaitTicks, 51);
   EXPECT_FALSE(ProgressShown());
