@@ -306,6 +306,7 @@ void TfrmTerm::RefreshPorts1Click() {
   cboPort->addItem("<none>");
   for (const std::string& name : names) InsertPort(cboPort, FromBytes(name));
   cboPort->setCurrentIndex(-1);
+  ShowPortToolTip();
 }
 
 // A name typed into the port box and confirmed becomes an entry and is chosen, so a

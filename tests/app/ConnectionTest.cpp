@@ -65,6 +65,7 @@ TEST_F(Connection, PortListIsSortedAsText) {
   for (int i = 0; i < term->cboPort->count(); ++i) names << term->cboPort->itemText(i);
   EXPECT_EQ(names, (QStringList{"<none>", "COM129", "COM33", "COM97"}));
   EXPECT_EQ(term->cboPort->currentIndex(), -1);
+  EXPECT_EQ(term->cboPort->toolTip(), "");  // no entry chosen, no device named
   EXPECT_EQ(term->SerComm1->PortNum(), 33);  // a refresh leaves the port alone
 }
 
