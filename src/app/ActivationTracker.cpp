@@ -28,6 +28,12 @@ ActivationTracker::ActivationTracker(QObject* Parent) : QObject(Parent) {
 
 ActivationTracker* ActivationTracker::Instance() { return instance; }
 
+void ShowInFront(QWidget* Window) {
+  Window->show();
+  Window->raise();
+  Window->activateWindow();
+}
+
 void ActivationTracker::FocusWindowChanged(QWindow* Window) {
   QWidget* widget = WidgetOfWindow(Window);
   FocusMovedTo(widget ? widget->window() : nullptr);

@@ -20,6 +20,10 @@ class ActivationAware {
   virtual void FormDeactivate() = 0;
 };
 
+// Shows Window, or brings it to the front when it is already shown, and asks for the
+// focus; its activation follows from that.
+void ShowInFront(QWidget* Window);
+
 class ActivationTracker : public QObject {
  public:
   // Follows the application's focus window and the showing of its windows from now on.

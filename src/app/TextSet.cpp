@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/ActivationTracker.h"
 #include "app/Handlers.h"
 #include "app/Latin1.h"
 
@@ -145,9 +146,7 @@ TTextTransferSettings TfrmTransfer::TextTransferSettings() const {
 
 void TfrmTransfer::ShowBeside(const QWidget* Main) {
   move(Main->x() + Main->width() / 2, Main->y() + Main->height() / 4);
-  show();
-  raise();
-  activateWindow();
+  ShowInFront(this);
 }
 
 void TfrmTransfer::chkXferOptClick() {

@@ -367,13 +367,11 @@ void TfrmTerm::Background1Click() {
   if (Dialogs().ChooseColour(this, colour)) SetPaneBackground(colour);
 }
 
-void TfrmTerm::About1Click() { AboutBox_->show(); }
+void TfrmTerm::About1Click() { ShowInFront(AboutBox_); }
 
 void TfrmTerm::SendxClick() {
   frmXModem_->move(x() + 50, y() + 50);
-  frmXModem_->show();
-  frmXModem_->raise();
-  frmXModem_->activateWindow();
+  ShowInFront(frmXModem_);
 }
 
 void TfrmTerm::Settings1Click() { frmTransfer_->ShowBeside(this); }

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 
 #include "ScriptedDialogs.h"
@@ -123,6 +124,19 @@ TEST_F(TransferWindow, OpenedBesideTheMainWindowAndPlacedAgainWhenOpenTwice) {
   w.frmTerm->exttransfer1->trigger();
   EXPECT_TRUE(w.frmTransfer->isVisible());
   EXPECT_EQ(w.frmTransfer->pos(), QPoint(300 + 551 / 2, 200 + 437 / 4));
+}
+
+TEST_F(TransferWindow, AboutOpenedAgainComesToTheFront) {
+  ProgramWindows w;
+  w.frmTerm->show();
+  w.frmTerm->About1->trigger();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.AboutBox.get(), 1000));
+  w.frmTerm->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.frmTerm.get(), 1000));
+  w.frmTerm->About1->trigger();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(w.AboutBox.get(), 1000));
+  w.AboutBox->hide();
+  w.frmTerm->hide();
 }
 
 TEST_F(TransferWindow, XModemWindowOpensFiftyPixelsFromTheMainWindow) {
