@@ -59,12 +59,13 @@ class ScriptedDialogs : public DialogSeam {
   DialogSeam* previous_;
 };
 
-// Runs Script on the real file dialog once it is shown, inside the dialog's own event loop.
-// Whatever is still open a few seconds later (the dialog, a warning it raised) is
-// cancelled, so a test cannot hang on it.
+// Runs Script on the real file dialog once it is shown (within a few seconds), inside the
+// dialog's own event loop. Whatever is still open a few seconds later (the dialog, a
+// warning it raised) is cancelled, so a test cannot hang on it.
 inline void WhenFileDialogOpens(std::function<void(QFileDialog&)> Script) {
   auto* poll = new QTimer(qApp);
   poll->setInterval(10);
+  QTimer::singleShot(5000, poll, [poll] { poll->deleteLater(); });
   QObject::connect(poll, &QTimer::timeout, [poll, Script] {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
