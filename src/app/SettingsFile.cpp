@@ -17,10 +17,12 @@ std::string overridePath;
 
 std::string SettingsFilePath() {
   if (!overridePath.empty()) return overridePath;
+#ifndef TARVIK_SETTINGS_IN_CONFIG_DIR  // set for the package build: /usr/bin is no place for it
   QString dir = QCoreApplication::applicationDirPath();
   QString beside = QDir(dir).filePath(SettingsFileName);
   if (QFileInfo::exists(beside) || access(FileSystemName(dir).c_str(), W_OK) == 0)
     return FileSystemName(beside);
+#endif
   QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
   QDir().mkpath(config);
   return FileSystemName(QDir(config).filePath(SettingsFileName));
