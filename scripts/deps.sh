@@ -1,6 +1,10 @@
 # Installs the Debian packages Tarvik needs that are not there yet (sourced by the scripts).
 BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev lrzsz socat clang libclang-rt-14-dev"
+# Building the Debian package (CPack, dpkg-shlibdeps) and checking its files.
+PACKAGE_PACKAGES="dpkg-dev file lintian desktop-file-utils appstream"
+# Installing and running it: a display, a window manager that closes windows as users do.
+PACKAGE_CHECK_PACKAGES="xvfb xdotool wmctrl openbox"
 
 install_missing() {
   local missing=() p

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tarvik and runs the whole test suite three times:
 # a plain build, the whole suite under AddressSanitizer with UndefinedBehaviorSanitizer,
-# and the threaded tests under ThreadSanitizer. Any failure or sanitizer report fails it.
+# and the threaded tests under ThreadSanitizer; then builds the Debian package and checks it
+# (scripts/package.sh --check). Any failure, sanitizer report or package finding fails it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -39,3 +40,6 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DTARVIK_BUILD_FUZZ=ON -DTARVIK_SANITIZE=address -DTARVIK_BUILD_APP=OFF -DTARVIK_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz --target protocol_fuzz -j"$jobs"
 ctest --test-dir build-fuzz --output-on-failure -R protocol_fuzz
+
+echo "== Debian package: lintian, desktop entry, AppStream, install, run, remove =="
+bash scripts/package.sh --check
