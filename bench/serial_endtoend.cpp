@@ -1,6 +1,6 @@
 // End-to-end figures of the port on a pseudo-terminal: WriteChar throughput to the far
 // end, receive latency to OnRxChar on the main thread, receive throughput through
-// ReadText, and the CPU an idle open port uses.
+// ReadText, and the CPU and thread wake-ups of an idle open port.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "framework/Threads.h"
+#include "platform/VirtualLine.h"
 #include "serial/SerComm.h"
-#include "serial_pty.h"
+#include "support/PtyPair.h"
+#include "support/Usage.h"
+#include "serial_common.h"
 
 namespace {
 
@@ -20,16 +23,6 @@ constexpr size_t kBulk = 16u << 20;
 
 uint8_t PatternByte(size_t i) { return static_cast<uint8_t>((i * 131u + (i >> 12)) & 0xFF); }
 
-void Configure(TSerComm& port, const PtyPair& pty) {
-  // As the terminal's port is set up.
-  port.SetDeviceName(pty.path);
-  port.SetUserBaudrate(115200);
-  port.FlowControl().SetControlRts(rtsEnabled);
-  port.SetMonitorEvents(SerEvents({ceRxChar, ceTxEmpty}));
-  port.Buffers().SetReadSize(65536);
-  port.Buffers().SetWriteSize(232144);
-  port.SetWritePriority(tpNormal);
-}
 
 void RunDeliveriesUntil(const std::atomic<bool>& Done) {
   while (!Done) CheckSynchronize(100);
@@ -37,8 +30,9 @@ void RunDeliveriesUntil(const std::atomic<bool>& Done) {
 
 void WriteCharThroughput() {
   PtyPair pty;
+  pty.SetMasterBlocking();
   TSerComm port(nullptr);
-  Configure(port, pty);
+  ConfigureAsTerminal(port, pty.SlavePath);
   port.Open();
   std::atomic<bool> done{false};
   size_t received = 0;
@@ -46,7 +40,7 @@ void WriteCharThroughput() {
   std::thread reader([&] {
     std::vector<uint8_t> buffer(65536);
     while (received < kBulk) {
-      ssize_t n = read(pty.master, buffer.data(), buffer.size());
+      ssize_t n = read(pty.Master, buffer.data(), buffer.size());
       if (n <= 0) break;
       for (ssize_t i = 0; i < n; ++i) intact &= buffer[i] == PatternByte(received + i);
       received += static_cast<size_t>(n);
@@ -67,7 +61,7 @@ void WriteCharThroughput() {
 void ReceiveLatency() {
   PtyPair pty;
   TSerComm port(nullptr);
-  Configure(port, pty);
+  ConfigureAsTerminal(port, pty.SlavePath);
   std::mutex mutex;
   std::condition_variable seen;
   Clock::time_point arrived;
@@ -88,7 +82,7 @@ void ReceiveLatency() {
       std::unique_lock<std::mutex> lock(mutex);
       got = false;
       const auto sent = Clock::now();
-      write(pty.master, "L", 1);
+      write(pty.Master, "L", 1);
       seen.wait(lock, [&] { return got; });
       micros.push_back(std::chrono::duration<double, std::micro>(arrived - sent).count());
     }
@@ -104,8 +98,9 @@ void ReceiveLatency() {
 
 void ReceiveThroughput() {
   PtyPair pty;
+  pty.SetMasterBlocking();
   TSerComm port(nullptr);
-  Configure(port, pty);
+  ConfigureAsTerminal(port, pty.SlavePath);
   size_t received = 0;
   bool intact = true;
   std::atomic<bool> done{false};
@@ -124,7 +119,7 @@ void ReceiveThroughput() {
   std::thread farEnd([&] {
     size_t sent = 0;
     while (sent < kBulk) {
-      ssize_t n = write(pty.master, bulk.data() + sent, std::min<size_t>(65536, kBulk - sent));
+      ssize_t n = write(pty.Master, bulk.data() + sent, std::min<size_t>(65536, kBulk - sent));
       if (n <= 0) break;
       sent += static_cast<size_t>(n);
     }
@@ -140,23 +135,29 @@ void ReceiveThroughput() {
 
 enum IdleState { idleQuiet, idleUnread, idleHungUp };
 
-void Idle(TSerCommEvents Events, IdleState State, const char* What) {
-  PtyPair pty;
+void Idle(const std::string& Path, TSerCommEvents Events, IdleState State, const char* What,
+          PtyPair* Pty = nullptr) {
   TSerComm port(nullptr);
-  Configure(port, pty);
+  ConfigureAsTerminal(port, Path);
   port.SetMonitorEvents(Events);
   int deliveries = 0;
   port.OnRxChar = [&](TObject*, int) { ++deliveries; };  // leaves the bytes unread
   port.Open();
-  if (State == idleUnread) write(pty.master, "unread bytes", 12);
-  if (State == idleHungUp) pty.HangUp();
+  if (State == idleUnread) Pty->Send("unread bytes");
+  if (State == idleHungUp) Pty->CloseMaster();
   CheckSynchronize(200);
+  const auto switches = SwitchesByThread();
   const double before = CpuSeconds();
   const auto end = Clock::now() + std::chrono::seconds(5);
   while (Clock::now() < end) CheckSynchronize(1000);
-  std::printf("Idle open port for 5 s (%s): %.3f CPU s, %d deliveries\n", What,
-              CpuSeconds() - before, deliveries);
+  std::printf("Idle open port for 5 s (%s): %.3f CPU s, port threads woke %ld times, %d deliveries\n",
+              What, CpuSeconds() - before, OtherThreadsWakeups(switches), deliveries);
   port.Close();
+}
+
+void IdleOnPty(TSerCommEvents Events, IdleState State, const char* What) {
+  PtyPair pty;
+  Idle(pty.SlavePath, Events, State, What, &pty);
 }
 
 }  // namespace
@@ -166,9 +167,12 @@ int main() {
   ReceiveLatency();
   ReceiveThroughput();
   const TSerCommEvents terminal = SerEvents({ceRxChar, ceTxEmpty});
-  Idle(terminal, idleQuiet, "terminal's events");
-  Idle(SerEvents({ceError, ceRxChar, ceTxEmpty}), idleQuiet, "default events");
-  Idle(terminal, idleUnread, "received bytes left unread");
-  Idle(terminal, idleHungUp, "far end hung up");
+  const TSerCommEvents defaults = SerEvents({ceError, ceRxChar, ceTxEmpty});
+  IdleOnPty(terminal, idleQuiet, "pty, terminal's events");
+  IdleOnPty(defaults, idleQuiet, "pty, default events");
+  IdleOnPty(terminal, idleUnread, "pty, received bytes left unread");
+  IdleOnPty(terminal, idleHungUp, "pty, far end hung up");
+  auto line = VirtualLine::Create("idle");
+  Idle(line->Path(VirtualLine::A), defaults, idleQuiet, "virtual line, default events");
   return 0;
 }

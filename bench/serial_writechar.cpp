@@ -6,20 +6,21 @@
 #include <thread>
 
 #include "serial/SerComm.h"
-#include "serial_pty.h"
+#include "support/PtyPair.h"
 
 static void BM_WriteChar(benchmark::State& state) {
   PtyPair pty;
+  pty.SetMasterBlocking();
   std::atomic<bool> done{false};
   std::thread reader([&] {
     char buffer[65536];
     while (!done) {
-      if (read(pty.master, buffer, sizeof buffer) <= 0) break;
+      if (read(pty.Master, buffer, sizeof buffer) <= 0) break;
     }
   });
   {
     TSerComm port(nullptr);
-    port.SetDeviceName(pty.path);
+    port.SetDeviceName(pty.SlavePath);
     port.SetMonitorEvents(SerEvents({ceRxChar, ceTxEmpty}));
     port.Buffers().SetWriteSize(232144);
     port.SetWritePriority(tpNormal);
@@ -29,7 +30,7 @@ static void BM_WriteChar(benchmark::State& state) {
     done = true;
     port.Close();
   }
-  write(pty.slave, "x", 1);  // wakes the reader
+  write(pty.Slave, "x", 1);  // wakes the reader
   reader.join();
 }
 BENCHMARK(BM_WriteChar)->Unit(benchmark::kNanosecond)->MinTime(2.0);

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include "platform/DcbRules.h"
 #include "platform/ErrorMarks.h"
 #include "platform/InputQueue.h"
+#include "platform/ModemWatcher.h"
 #include "platform/Termios2.h"
 #include "platform/WaitEvent.h"
 
@@ -24,9 +26,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t ModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_ERR | EV_BREAK;
-// How often line and error counters are looked at while such events are awaited.
-constexpr int ModemPollMs = 50;
+constexpr uint32_t ModemLineEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
+constexpr int BitsPerByte = 10;
 
 bool NoModemControl(int Error) { return Error == ENOTTY || Error == EINVAL; }
 
@@ -58,13 +59,14 @@ class PosixSerialDevice : public SerialDevice {
   bool SetCommMask(uint32_t Mask) override;
   bool WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) override;
   bool ReadFile(void* Data, int Count, int& Read) override;
-  WriteOutcome WriteFile(const void* Data, int Count, int& Written, int TimeoutMs,
-                         std::initializer_list<const WaitEvent*> Cancel,
-                         int& CancelledBy) override;
+  bool WriteSome(const void* Data, int Count, int& Written) override;
+  WriteOutcome WaitWritable(int TimeoutMs, std::initializer_list<const WaitEvent*> Cancel,
+                            int& CancelledBy) override;
   bool ClearCommError(uint32_t& Errors, COMSTAT& Stat) override;
   bool PurgeComm(uint32_t Flags) override;
   bool EscapeCommFunction(uint32_t Func) override;
   bool GetCommModemStatus(uint32_t& Status) override;
+  bool HungUp() const override { return hungUp_; }
 
  private:
   bool Fail(int Error) const {
@@ -73,14 +75,20 @@ class PosixSerialDevice : public SerialDevice {
   }
   void FillLocked();
   void StoreReceived(const uint8_t* Data, size_t Count);
+  void MarkHungUp();
   void MarkHungUpLocked();
   bool LooksHungUp() const;
   void Record(uint32_t Events);
-  bool ModemPolling() const;
-  void CheckModemLocked();
+  uint32_t TakeReadyLocked();
+  void WatchModemLines();
+  void ModemLinesChanged();
+  void CheckLinesLocked();
+  void CheckCountersLocked();
   uint32_t CountedErrorsLocked();
   bool SetLine(int Line, bool On);
-  int WaitTimeout() const;
+  int OutputQueued() const;
+  int DrainWaitMs() const;
+  int LineTimeMs(int Bytes) const;
 
   const int fd_;
   std::mutex mutex_;
@@ -93,12 +101,16 @@ class PosixSerialDevice : public SerialDevice {
   uint32_t ownErrors_ = 0;
   bool kernelHolds_ = false;  // the queue was full with bytes left in the kernel
   std::atomic<bool> hungUp_{false};
+  bool hangUpUnreported_ = false;
+  bool txPending_ = false;  // a direct write has not been seen leaving the device yet
+  std::atomic<uint32_t> baud_{0};
   bool modemControl_ = true;
   bool errorCounters_ = true;
   int lastModem_ = 0;
   serial_icounter_struct statusCounts_{};  // as last reported by ClearCommError
   serial_icounter_struct eventCounts_{};   // as last seen by the event wait
   WaitEvent wake_;                         // ends a pending wait to look again
+  std::unique_ptr<ModemWatcher> watcher_;  // while modem-line events are awaited
 };
 
 PosixSerialDevice::PosixSerialDevice(int Fd) : fd_(Fd) {
@@ -114,6 +126,7 @@ PosixSerialDevice::PosixSerialDevice(int Fd) : fd_(Fd) {
 }
 
 PosixSerialDevice::~PosixSerialDevice() {
+  watcher_.reset();
   if (!hungUp_) ioctl(fd_, TIOCNXCL);
   flock(fd_, LOCK_UN);
   close(fd_);
@@ -126,6 +139,7 @@ bool PosixSerialDevice::SetCommState(const DCB& Dcb) {
   if (!ApplyLineSettings(fd_, settings)) return Fail(errno);
   if (settings.MarkErrors != markErrors_) parser_.Reset();
   markErrors_ = settings.MarkErrors;
+  baud_ = Dcb.BaudRate;
   queue_.SetRules(Dcb.Flags & DCB_fNull, Dcb.Flags & DCB_fErrorChar, Dcb.ErrorChar, Dcb.EvtChar);
   const int dtr = DtrControlOf(Dcb), rts = RtsControlOf(Dcb);
   if (!SetLine(TIOCM_DTR, dtr == DtrEnable)) return false;
@@ -149,7 +163,25 @@ bool PosixSerialDevice::SetCommMask(uint32_t Mask) {
   pending_ = 0;
   ++maskGeneration_;  // a pending wait ends with no events, as on Win32
   wake_.Set();
+  WatchModemLines();
   return true;
+}
+
+// Modem-line changes are waited for, never polled; line errors and breaks are read from
+// the counters when data or a line change arrives.
+void PosixSerialDevice::WatchModemLines() {
+  const bool wanted = modemControl_ && !hungUp_ && (mask_ & ModemLineEvents);
+  if (wanted && !watcher_)
+    watcher_ = std::make_unique<ModemWatcher>(fd_, [this] { ModemLinesChanged(); });
+  else if (!wanted)
+    watcher_.reset();
+}
+
+void PosixSerialDevice::ModemLinesChanged() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  CheckLinesLocked();
+  CheckCountersLocked();
+  wake_.Set();
 }
 
 void PosixSerialDevice::Record(uint32_t Events) { pending_ |= Events & mask_; }
@@ -165,9 +197,18 @@ void PosixSerialDevice::StoreReceived(const uint8_t* Data, size_t Count) {
   Record(events);
 }
 
+void PosixSerialDevice::MarkHungUp() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  MarkHungUpLocked();
+}
+
+// Told once, whatever the mask: the owner must learn that the line is gone.
 void PosixSerialDevice::MarkHungUpLocked() {
+  if (hungUp_) return;
   hungUp_ = true;
   kernelHolds_ = false;
+  hangUpUnreported_ = true;
+  wake_.Set();
 }
 
 // Moves what the kernel holds into the queue, as far as it has room.
@@ -179,6 +220,7 @@ void PosixSerialDevice::FillLocked() {
     const ssize_t n = read(fd_, chunk, want);
     if (n > 0) {
       StoreReceived(chunk, static_cast<size_t>(n));
+      CheckCountersLocked();
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -202,13 +244,7 @@ bool PosixSerialDevice::LooksHungUp() const {
   return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
-bool PosixSerialDevice::ModemPolling() const {
-  return !hungUp_ && (mask_ & ModemEvents) && (modemControl_ || errorCounters_);
-}
-
-int PosixSerialDevice::WaitTimeout() const { return ModemPolling() ? ModemPollMs : -1; }
-
-void PosixSerialDevice::CheckModemLocked() {
+void PosixSerialDevice::CheckLinesLocked() {
   int lines = 0;
   if (modemControl_ && ioctl(fd_, TIOCMGET, &lines) == 0) {
     const int changed = lines ^ lastModem_;
@@ -220,8 +256,11 @@ void PosixSerialDevice::CheckModemLocked() {
     lastModem_ = lines;
     Record(events);
   }
+}
+
+void PosixSerialDevice::CheckCountersLocked() {
   serial_icounter_struct now{};
-  if (errorCounters_ && ioctl(fd_, TIOCGICOUNT, &now) == 0) {
+  if (errorCounters_ && !hungUp_ && ioctl(fd_, TIOCGICOUNT, &now) == 0) {
     if (now.frame != eventCounts_.frame || now.parity != eventCounts_.parity ||
         now.overrun != eventCounts_.overrun || now.buf_overrun != eventCounts_.buf_overrun)
       Record(EV_ERR);
@@ -230,22 +269,33 @@ void PosixSerialDevice::CheckModemLocked() {
   }
 }
 
+uint32_t PosixSerialDevice::TakeReadyLocked() {
+  uint32_t ready = pending_ & mask_;
+  pending_ &= ~ready;
+  if (hangUpUnreported_) {
+    hangUpUnreported_ = false;
+    ready |= EV_ERR;
+  }
+  if (txPending_ && OutputQueued() == 0) {
+    txPending_ = false;
+    ready |= EV_TXEMPTY & mask_;
+  }
+  return ready;
+}
+
 bool PosixSerialDevice::WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) {
   Events = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   const uint64_t generation = maskGeneration_;
   for (;;) {
     if (generation != maskGeneration_) return true;
-    if (const uint32_t ready = pending_ & mask_) {
-      pending_ &= ~ready;
-      Events = ready;
-      return true;
-    }
+    if ((Events = TakeReadyLocked()) != 0) return true;
     wake_.Reset();
     std::vector<pollfd> fds{{Stop.Fd(), POLLIN, 0}, {wake_.Fd(), POLLIN, 0}};
     // A full queue leaves the bytes in the kernel until a read makes room.
     if (!hungUp_) fds.push_back({fd_, static_cast<short>(queue_.Room() > 0 ? POLLIN : 0), 0});
-    const int timeout = WaitTimeout();
+    // No event tells when a direct write has left the device: look again when it should have.
+    const int timeout = txPending_ ? DrainWaitMs() : -1;
     lock.unlock();
     const int r = poll(fds.data(), fds.size(), timeout);
     const int error = errno;
@@ -262,8 +312,21 @@ bool PosixSerialDevice::WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) {
       else if (got & (POLLHUP | POLLERR | POLLNVAL))
         MarkHungUpLocked();
     }
-    if (ModemPolling()) CheckModemLocked();
   }
+}
+
+int PosixSerialDevice::OutputQueued() const {
+  int out = 0;
+  if (hungUp_ || ioctl(fd_, TIOCOUTQ, &out) != 0) return 0;
+  return out;
+}
+
+int PosixSerialDevice::DrainWaitMs() const { return LineTimeMs(OutputQueued()); }
+
+// How long the line takes for Bytes, at least a millisecond and at most a second.
+int PosixSerialDevice::LineTimeMs(int Bytes) const {
+  const long long rate = baud_ > 0 ? baud_.load() : 9600;
+  return static_cast<int>(std::clamp<long long>(Bytes * BitsPerByte * 1000LL / rate + 1, 1, 1000));
 }
 
 bool PosixSerialDevice::ReadFile(void* Data, int Count, int& Read) {
@@ -281,40 +344,48 @@ bool PosixSerialDevice::ReadFile(void* Data, int Count, int& Read) {
   return true;
 }
 
-SerialDevice::WriteOutcome PosixSerialDevice::WriteFile(
-    const void* Data, int Count, int& Written, int TimeoutMs,
-    std::initializer_list<const WaitEvent*> Cancel, int& CancelledBy) {
+bool PosixSerialDevice::WriteSome(const void* Data, int Count, int& Written) {
   Written = 0;
-  CancelledBy = -1;
-  if (hungUp_) {
-    SetLastError(EIO);
-    return wrFailed;
-  }
-  const auto* bytes = static_cast<const uint8_t*>(Data);
-  const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
-  while (Written < Count) {
-    const ssize_t n = write(fd_, bytes + Written, static_cast<size_t>(Count - Written));
-    if (n > 0) {
-      Written += static_cast<int>(n);
-      continue;
+  if (hungUp_) return Fail(EIO);
+  for (;;) {
+    const ssize_t n = write(fd_, Data, static_cast<size_t>(Count));
+    if (n >= 0) {
+      Written = static_cast<int>(n);
+      break;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) {
-      const int error = errno;
-      if (error == EIO || error == ENODEV || error == ENXIO) hungUp_ = true;
-      SetLastError(error);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) return true;
+    const int error = errno;
+    if (error == EIO || error == ENODEV || error == ENXIO) MarkHungUp();
+    return Fail(error);
+  }
+  if (Written > 0) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (mask_ & EV_TXEMPTY) {
+      txPending_ = true;
+      wake_.Set();
+    }
+  }
+  return true;
+}
+
+SerialDevice::WriteOutcome PosixSerialDevice::WaitWritable(
+    int TimeoutMs, std::initializer_list<const WaitEvent*> Cancel, int& CancelledBy) {
+  CancelledBy = -1;
+  std::vector<pollfd> fds{{fd_, POLLOUT, 0}};
+  for (const WaitEvent* e : Cancel) fds.push_back({e->Fd(), POLLIN, 0});
+  // A pseudo-terminal wakes a waiting writer only once about 10 KB have left, a second of
+  // line at 115200: look again after a kilobyte's worth of line time.
+  const int again = LineTimeMs(1024);
+  const bool callersLimit = TimeoutMs >= 0 && TimeoutMs <= again;
+  for (;;) {
+    if (hungUp_) {
+      SetLastError(EIO);
       return wrFailed;
     }
-    std::vector<pollfd> fds{{fd_, POLLOUT, 0}};
-    for (const WaitEvent* e : Cancel) fds.push_back({e->Fd(), POLLIN, 0});
-    int wait = -1;
-    if (TimeoutMs >= 0) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-      wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-    }
-    const int r = poll(fds.data(), fds.size(), wait);
+    const int r = poll(fds.data(), fds.size(), callersLimit ? TimeoutMs : again);
+    if (r < 0 && errno == EINTR) continue;
     if (r < 0) {
-      if (errno == EINTR) continue;
       SetLastError(errno);
       return wrFailed;
     }
@@ -323,14 +394,14 @@ SerialDevice::WriteOutcome PosixSerialDevice::WriteFile(
         CancelledBy = static_cast<int>(i - 1);
         return wrCancelled;
       }
-    if (r == 0) return wrTimedOut;
-    if (!(fds[0].revents & POLLOUT) && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
-      hungUp_ = true;
+    if (r == 0) return callersLimit ? wrTimedOut : wrDone;
+    if (!(fds[0].revents & POLLOUT)) {
+      MarkHungUp();
       SetLastError(EIO);
       return wrFailed;
     }
+    return wrDone;
   }
-  return wrDone;
 }
 
 uint32_t PosixSerialDevice::CountedErrorsLocked() {
@@ -349,7 +420,7 @@ uint32_t PosixSerialDevice::CountedErrorsLocked() {
 bool PosixSerialDevice::ClearCommError(uint32_t& Errors, COMSTAT& Stat) {
   std::lock_guard<std::mutex> lock(mutex_);
   FillLocked();
-  Errors = ownErrors_ | CountedErrorsLocked();
+  Errors = ownErrors_ | CountedErrorsLocked() | (hungUp_ ? CE_IOE : 0);
   ownErrors_ = 0;
   Stat = COMSTAT{};
   Stat.cbInQue = static_cast<uint32_t>(queue_.Size());

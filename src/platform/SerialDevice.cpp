@@ -1,6 +1,8 @@
 #include "platform/SerialDevice.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "platform/PortNames.h"
@@ -15,6 +17,31 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Path, int& Err
     return nullptr;
   }
   return OpenPosixSerialDevice(device, Error);
+}
+
+SerialDevice::WriteOutcome SerialDevice::WriteFile(const void* Data, int Count, int& Written,
+                                                   int TimeoutMs,
+                                                   std::initializer_list<const WaitEvent*> Cancel,
+                                                   int& CancelledBy) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
+  const auto* bytes = static_cast<const uint8_t*>(Data);
+  Written = 0;
+  CancelledBy = -1;
+  while (Written < Count) {
+    int taken = 0;
+    if (!WriteSome(bytes + Written, Count - Written, taken)) return wrFailed;
+    Written += taken;
+    if (taken > 0) continue;
+    int wait = -1;
+    if (TimeoutMs >= 0) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+      wait = static_cast<int>(std::max<long long>(left.count(), 0));
+    }
+    const WriteOutcome outcome = WaitWritable(wait, Cancel, CancelledBy);
+    if (outcome != wrDone) return outcome;
+  }
+  return wrDone;
 }
 
 std::string SystemErrorText(int Error) {

@@ -16,7 +16,8 @@ constexpr uint32_t EV_RXCHAR = 0x0001, EV_RXFLAG = 0x0002, EV_TXEMPTY = 0x0004, 
                    EV_EVENT1 = 0x0800, EV_EVENT2 = 0x1000;
 // Line error bits (CE_).
 constexpr uint32_t CE_RXOVER = 0x0001, CE_OVERRUN = 0x0002, CE_RXPARITY = 0x0004,
-                   CE_FRAME = 0x0008, CE_BREAK = 0x0010;
+                   CE_FRAME = 0x0008, CE_BREAK = 0x0010,
+                   CE_IOE = 0x0400;  // the device went away (unplugged adapter, closed far end)
 // Purge bits.
 constexpr uint32_t PURGE_TXABORT = 1, PURGE_RXABORT = 2, PURGE_TXCLEAR = 4, PURGE_RXCLEAR = 8;
 // Escape functions.
@@ -89,17 +90,27 @@ class SerialDevice {
   virtual bool ReadFile(void* Data, int Count, int& Read) = 0;
 
   enum WriteOutcome { wrDone, wrTimedOut, wrCancelled, wrFailed };
-  // Writes Count bytes, waiting at most TimeoutMs (< 0: no limit) and until one of
-  // Cancel is set; Written gets the bytes that went out, CancelledBy the index of the
-  // event that ended it.
-  virtual WriteOutcome WriteFile(const void* Data, int Count, int& Written, int TimeoutMs,
-                                 std::initializer_list<const WaitEvent*> Cancel,
-                                 int& CancelledBy) = 0;
+
+  // Hands the device what it takes now, without waiting: Written gets the count, 0 when
+  // its output is full (a real line holds only a few kilobytes). False on failure.
+  virtual bool WriteSome(const void* Data, int Count, int& Written) = 0;
+  // Waits until the device takes bytes again (wrDone), TimeoutMs passes (< 0: no limit),
+  // one of Cancel is set (CancelledBy gets its index) or the device fails.
+  virtual WriteOutcome WaitWritable(int TimeoutMs, std::initializer_list<const WaitEvent*> Cancel,
+                                    int& CancelledBy) = 0;
+  // Writes Count bytes through the two above: Written gets the bytes the device took.
+  WriteOutcome WriteFile(const void* Data, int Count, int& Written, int TimeoutMs,
+                         std::initializer_list<const WaitEvent*> Cancel, int& CancelledBy);
 
   virtual bool ClearCommError(uint32_t& Errors, COMSTAT& Stat) = 0;
   virtual bool PurgeComm(uint32_t Flags) = 0;
   virtual bool EscapeCommFunction(uint32_t Func) = 0;
   virtual bool GetCommModemStatus(uint32_t& Status) = 0;
+
+  // The device has gone away. From then on every error report carries CE_IOE, the event
+  // wait reports EV_ERR once (whatever the mask) and then blocks on its stop event alone,
+  // and writes fail.
+  virtual bool HungUp() const = 0;
 
   int LastError() const { return lastError_; }
 

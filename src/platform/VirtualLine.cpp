@@ -18,6 +18,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int BitsPerByte = 10;
+// What a paced line holds for one direction, as a UART and its adapter do: a writer
+// waits once this much is on its way.
+constexpr size_t PacedLineHolds = 4096;
 
 VirtualLine::End Other(VirtualLine::End E) { return E == VirtualLine::A ? VirtualLine::B : VirtualLine::A; }
 
@@ -104,7 +107,10 @@ struct VirtualLine::Impl {
     bool Holds = false;  // the queue is full with bytes still on the line
     int RefuseDcb = 0;
     int FailWrites = 0;
+    bool HangUpUnreported = false;
+    bool TxPending = false;  // a direct write has not fully arrived yet
     WaitEvent Wake;
+    WaitEvent Room;  // set when what this end sent has moved on
   };
 
   std::string Name;
@@ -173,8 +179,24 @@ struct VirtualLine::Impl {
       line.Consume(n);
       c.DropFront(n);
       if (c.Count == 0) line.Chunks.pop_front();
+      Moved(Other(E));
       if (end.Holds) return;
     }
+  }
+
+  // What From sent has moved on: a writer waiting for room, or for the line to empty, looks again.
+  void Moved(End From) {
+    Ends[From].Room.Set();
+    if (Ends[From].TxPending) Notify(From);
+  }
+
+  // How many more bytes From may put on the line now.
+  size_t RoomFrom(End From, size_t Wanted) {
+    if (!Paced) return Wanted;
+    const End to = Other(From);
+    Deliver(to);
+    const size_t held = Ends[to].Incoming.Size();
+    return held >= PacedLineHolds ? 0 : std::min(Wanted, PacedLineHolds - held);
   }
 
   // When the next byte for E arrives, if one is on its way and can be taken.
@@ -193,6 +215,7 @@ struct VirtualLine::Impl {
       const size_t n = c.ArrivedBy(now);
       line.Consume(n);
       c.DropFront(n);
+      Moved(Other(E));
       if (c.Count > 0) return;
       line.Chunks.pop_front();
     }
@@ -223,6 +246,7 @@ struct VirtualLine::Impl {
     end.Queue = InputQueue();
     end.Mask = end.Pending = end.Errors = 0;
     end.Holds = false;
+    end.HangUpUnreported = end.TxPending = false;
     end.Wake.Reset();
     // Bytes that came before the open wait in the queue, as a terminal keeps them.
     const std::string early = std::move(end.Arrived);
@@ -303,14 +327,9 @@ class VirtualLineDevice : public SerialDevice {
     for (;;) {
       if (generation != end.MaskGeneration) return true;
       if (!line_->HungUp) line_->Deliver(e_);
-      if (const uint32_t ready = end.Pending & end.Mask) {
-        end.Pending &= ~ready;
-        Events = ready;
-        return true;
-      }
+      if ((Events = TakeReady()) != 0) return true;
       end.Wake.Reset();
-      Clock::time_point next;
-      const int timeout = !line_->HungUp && line_->NextArrival(e_, next) ? MsUntil(next) : -1;
+      const int timeout = NextLook();
       pollfd fds[2] = {{Stop.Fd(), POLLIN, 0}, {end.Wake.Fd(), POLLIN, 0}};
       lock.unlock();
       const int r = poll(fds, 2, timeout);
@@ -319,6 +338,11 @@ class VirtualLineDevice : public SerialDevice {
       if (r < 0 && error != EINTR) return Fail(error);
       if (fds[0].revents & POLLIN) return true;
     }
+  }
+
+  bool HungUp() const override {
+    std::lock_guard<std::mutex> lock(line_->Mutex);
+    return line_->HungUp;
   }
 
   bool ReadFile(void* Data, int Count, int& Read) override {
@@ -335,31 +359,60 @@ class VirtualLineDevice : public SerialDevice {
     return true;
   }
 
-  WriteOutcome WriteFile(const void* Data, int Count, int& Written, int TimeoutMs,
-                         std::initializer_list<const WaitEvent*> Cancel, int& CancelledBy) override {
+  bool WriteSome(const void* Data, int Count, int& Written) override {
     Written = 0;
-    CancelledBy = -1;
-    std::unique_lock<std::mutex> lock(line_->Mutex);
+    std::lock_guard<std::mutex> lock(line_->Mutex);
     Impl::EndState& end = End();
-    if (line_->HungUp) return Failed(EIO);
-    if (end.FailWrites) return Failed(end.FailWrites);
-    if (Count <= 0) return wrDone;
-    const auto done = line_->Enqueue(e_, Data, static_cast<size_t>(Count));
-    lock.unlock();
-    const WriteOutcome outcome = WaitSent(done, TimeoutMs, Cancel, CancelledBy);
-    lock.lock();
-    size_t withdrawn = 0;
-    if (outcome != wrDone) withdrawn = line_->Ends[Other(e_)].Incoming.WithdrawUnarrived(Clock::now());
-    Written = Count - static_cast<int>(std::min<size_t>(withdrawn, static_cast<size_t>(Count)));
-    if (outcome == wrFailed) SetLastError(EIO);
-    return outcome;
+    if (line_->HungUp) return Fail(EIO);
+    if (end.FailWrites) return Fail(end.FailWrites);
+    if (Count <= 0) return true;
+    Written = static_cast<int>(line_->RoomFrom(e_, static_cast<size_t>(Count)));
+    if (Written == 0) return true;
+    line_->Enqueue(e_, Data, static_cast<size_t>(Written));
+    if (end.Mask & EV_TXEMPTY) {
+      end.TxPending = true;
+      line_->Notify(e_);
+    }
+    return true;
+  }
+
+  WriteOutcome WaitWritable(int TimeoutMs, std::initializer_list<const WaitEvent*> Cancel,
+                            int& CancelledBy) override {
+    CancelledBy = -1;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
+    std::vector<pollfd> fds{{line_->HungUpEvent.Fd(), POLLIN, 0}, {End().Room.Fd(), POLLIN, 0}};
+    for (const WaitEvent* e : Cancel) fds.push_back({e->Fd(), POLLIN, 0});
+    std::unique_lock<std::mutex> lock(line_->Mutex);
+    for (;;) {
+      if (line_->HungUp) return Failed(EIO);
+      if (line_->RoomFrom(e_, 1) > 0) return wrDone;
+      End().Room.Reset();
+      // Room comes when the next byte arrives, or when the far end takes held bytes.
+      Clock::time_point next;
+      int wait = line_->NextArrival(Other(e_), next) ? MsUntil(next) : -1;
+      if (TimeoutMs >= 0) {
+        const int left = MsUntil(deadline);
+        if (left == 0) return wrTimedOut;
+        wait = wait < 0 ? left : std::min(wait, left);
+      }
+      lock.unlock();
+      for (pollfd& f : fds) f.revents = 0;
+      const int r = poll(fds.data(), fds.size(), std::max(wait, wait < 0 ? -1 : 1));
+      lock.lock();
+      if (r < 0 && errno != EINTR) return Failed(errno);
+      for (size_t i = 2; i < fds.size(); ++i)
+        if (fds[i].revents & POLLIN) {
+          CancelledBy = static_cast<int>(i - 2);
+          return wrCancelled;
+        }
+    }
   }
 
   bool ClearCommError(uint32_t& Errors, COMSTAT& Stat) override {
     std::lock_guard<std::mutex> lock(line_->Mutex);
     Impl::EndState& end = End();
     if (!line_->HungUp) line_->Deliver(e_);
-    Errors = end.Errors;
+    Errors = end.Errors | (line_->HungUp ? CE_IOE : 0);
     end.Errors = 0;
     Stat = COMSTAT{};
     Stat.cbInQue = static_cast<uint32_t>(end.Queue.Size());
@@ -372,8 +425,10 @@ class VirtualLineDevice : public SerialDevice {
       return Fail(EINVAL);
     std::lock_guard<std::mutex> lock(line_->Mutex);
     Impl::EndState& end = End();
-    if (Flags & (PURGE_TXABORT | PURGE_TXCLEAR))
+    if (Flags & (PURGE_TXABORT | PURGE_TXCLEAR)) {
       line_->Ends[Other(e_)].Incoming.WithdrawUnarrived(Clock::now());
+      line_->Moved(e_);
+    }
     if (Flags & (PURGE_RXABORT | PURGE_RXCLEAR)) {
       end.Queue.Clear();
       line_->DropArrived(e_);
@@ -417,28 +472,37 @@ class VirtualLineDevice : public SerialDevice {
     return wrFailed;
   }
 
-  // Waits until the bytes that arrive at Done have gone, a cancel event is set, the line
-  // hangs up or the time-out passes.
-  WriteOutcome WaitSent(Clock::time_point Done, int TimeoutMs,
-                        std::initializer_list<const WaitEvent*> Cancel, int& CancelledBy) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
-    std::vector<pollfd> fds{{line_->HungUpEvent.Fd(), POLLIN, 0}};
-    for (const WaitEvent* e : Cancel) fds.push_back({e->Fd(), POLLIN, 0});
-    for (;;) {
-      const auto now = Clock::now();
-      if (now >= Done) return wrDone;
-      if (TimeoutMs >= 0 && now >= deadline) return wrTimedOut;
-      const auto until = TimeoutMs >= 0 ? std::min(Done, deadline) : Done;
-      for (pollfd& f : fds) f.revents = 0;
-      const int r = poll(fds.data(), fds.size(), std::max(1, MsUntil(until)));
-      if (r <= 0) continue;
-      if (fds[0].revents & POLLIN) return wrFailed;
-      for (size_t i = 1; i < fds.size(); ++i)
-        if (fds[i].revents & POLLIN) {
-          CancelledBy = static_cast<int>(i - 1);
-          return wrCancelled;
-        }
+  // The events ready now: what the mask lets through, a hang-up once whatever the mask,
+  // and transmitter-empty once a direct write has fully arrived.
+  uint32_t TakeReady() {
+    Impl::EndState& end = End();
+    uint32_t ready = end.Pending & end.Mask;
+    end.Pending &= ~ready;
+    if (end.HangUpUnreported) {
+      end.HangUpUnreported = false;
+      ready |= EV_ERR;
     }
+    if (end.TxPending && !line_->HungUp) {
+      line_->Deliver(Other(e_));
+      if (line_->Ends[Other(e_)].Incoming.Size() == 0) {
+        end.TxPending = false;
+        ready |= end.Mask & EV_TXEMPTY;
+      }
+    }
+    return ready;
+  }
+
+  // Milliseconds until the wait must look again by itself (-1: only when woken).
+  int NextLook() {
+    if (line_->HungUp) return -1;
+    Clock::time_point next;
+    int wait = line_->NextArrival(e_, next) ? MsUntil(next) : -1;
+    const Impl::EndState& far = line_->Ends[Other(e_)];
+    if (End().TxPending && !far.Holds && !far.Incoming.Chunks.empty()) {
+      const int drained = std::max(1, MsUntil(far.Incoming.FreeAt));
+      wait = wait < 0 ? drained : std::min(wait, drained);
+    }
+    return wait;
   }
 
   std::shared_ptr<Impl> line_;
@@ -573,6 +637,7 @@ void VirtualLine::HangUp() {
   impl_->HungUp = true;
   for (End e : {A, B}) {
     impl_->Ends[e].Incoming.Clear();
+    impl_->Ends[e].HangUpUnreported = impl_->Ends[e].Open;
     impl_->Notify(e);
   }
   impl_->HungUpEvent.Set();

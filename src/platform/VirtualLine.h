@@ -4,7 +4,8 @@
 // Opening an end raises its DTR and RTS and closing drops them, as on a real port; the
 // device refuses the same control blocks as the POSIX device (EINVAL) and keeps the same
 // own input queue (SetupComm size; bytes that do not fit wait on the line and the
-// overrun is reported as CE_RXOVER with EV_ERR). It never reports EV_TXEMPTY.
+// overrun is reported as CE_RXOVER with EV_ERR). It reports EV_TXEMPTY, when asked, once
+// a write has fully arrived at the other end.
 #pragma once
 
 #include <chrono>
@@ -32,7 +33,8 @@ class VirtualLine {
   std::string Path(End E) const;
 
   // Pacing at the baud rate of the last DCB applied to the sending end (10 bits a
-  // byte); off by default (bytes cross at once).
+  // byte); off by default (bytes cross at once). A paced line holds at most 4096 bytes
+  // a direction: a device write takes only what fits and then waits for the line.
   void SetPaced(bool Paced);
 
   // Scripted peer on end E (normally B, not opened as a device):
@@ -62,7 +64,8 @@ class VirtualLine {
   void RefuseDcb(End E, int Errno);               // SetCommState fails (0: accept again)
   void FailWrites(End E, int Errno);              // WriteFile fails (0: write again)
   // Both ends: what is on the line is lost, reads give what was queued and then 0,
-  // writes, line changes and blocks fail (EIO), waits block on their stop event alone.
+  // writes, line changes and blocks fail (EIO), errors carry CE_IOE, and each open end's
+  // wait reports EV_ERR once and then blocks on its stop event alone.
   void HangUp();
 
   struct Impl;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/PtyPair.h"
+#include "platform/DeviceTestSupport.h"
 #include "platform/SerialDevice.h"
 #include "platform/VirtualLine.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "platform/PortNames.h"
-#include "platform/PtyPair.h"
+#include "platform/DeviceTestSupport.h"
 #include "platform/SerialDevice.h"
 
 namespace fs = std::filesystem;

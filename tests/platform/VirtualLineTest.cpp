@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/PtyPair.h"
+#include "platform/DeviceTestSupport.h"
 #include "platform/SerialDevice.h"
 #include "platform/VirtualLine.h"
 #include "platform/WaitEvent.h"
@@ -137,7 +137,8 @@ TEST_F(VirtualLineTest, BytesCrossAndArrivalIsReportedOnce) {
   ASSERT_EQ(Write("hello", written), SerialDevice::wrDone);
   EXPECT_EQ(written, 5);
   EXPECT_EQ(line_->Take(VL::B), "hello");
-  EXPECT_EQ(PendingEvents(), 0u);  // the device never reports transmitter-empty
+  EXPECT_EQ(PendingEvents(), EV_TXEMPTY);  // once the write has arrived
+  EXPECT_EQ(PendingEvents(), 0u);
 
   line_->Send(VL::B, "abc");
   EXPECT_EQ(NextEvents(), EV_RXCHAR);
@@ -215,14 +216,19 @@ TEST_F(VirtualLineTest, FailingWritesAndRecovery) {
   EXPECT_EQ(line_->Take(VL::B), "abc");
 }
 
-TEST_F(VirtualLineTest, HangUpBlocksOnStopAloneAndFailsWrites) {
-  ASSERT_TRUE(device_->SetCommMask(EV_RXCHAR | EV_CTS | EV_ERR));
+TEST_F(VirtualLineTest, HangUpIsReportedOnceThenBlocksOnStopAlone) {
+  ASSERT_TRUE(device_->SetCommMask(EV_RXCHAR | EV_CTS));
   line_->HangUp();
   line_->Send(VL::B, "lost");
+  EXPECT_EQ(NextEvents(), EV_ERR);  // outside the mask, but the owner must hear of it
   const IdleWait idle = MeasureIdleWait(*device_, 500);
-  EXPECT_LE(idle.Wakeups, 1);
+  EXPECT_LE(idle.Wakeups, 1);  // the return for the stop
   EXPECT_LT(idle.CpuSeconds, 0.1);
   EXPECT_EQ(ReadAll(), "");
+  uint32_t errors = 0;
+  COMSTAT stat;
+  ASSERT_TRUE(device_->ClearCommError(errors, stat));
+  EXPECT_EQ(errors, CE_IOE);
   int written = 0;
   EXPECT_EQ(Write("x", written), SerialDevice::wrFailed);
   EXPECT_EQ(device_->LastError(), EIO);
@@ -231,13 +237,17 @@ TEST_F(VirtualLineTest, HangUpBlocksOnStopAloneAndFailsWrites) {
 
 TEST_F(VirtualLineTest, PacedLineTakesTheTimeOfTheBaudRate) {
   line_->SetPaced(true);
-  ASSERT_TRUE(device_->SetCommState(PlainDcb(9600)));  // 960 bytes a second
+  ASSERT_TRUE(device_->SetCommState(PlainDcb(115200)));  // 11520 bytes a second
+  // The line holds 4096 bytes; a write of more waits while the rest leaves.
   int written = 0;
+  const std::string bytes(4096 + 1152, 'p');
   const auto start = steady_clock::now();
-  ASSERT_EQ(Write(std::string(96, 'p'), written), SerialDevice::wrDone);
+  ASSERT_EQ(Write(bytes, written), SerialDevice::wrDone);
   EXPECT_GE(steady_clock::now() - start, milliseconds(90));
-  EXPECT_EQ(line_->Take(VL::B), std::string(96, 'p'));
+  EXPECT_LT(steady_clock::now() - start, milliseconds(400));
+  EXPECT_EQ(line_->TakeAtLeast(VL::B, bytes.size(), 10000), bytes);
 
+  ASSERT_TRUE(device_->SetCommState(PlainDcb(9600)));  // 960 bytes a second
   // The peer's bytes come at the same pace; the wait sleeps until they arrive.
   ASSERT_TRUE(device_->SetCommMask(EV_RXCHAR));
   line_->Send(VL::B, std::string(48, 'q'));
@@ -250,7 +260,7 @@ TEST_F(VirtualLineTest, PacedLineTakesTheTimeOfTheBaudRate) {
   EXPECT_EQ(got, std::string(48, 'q'));
 }
 
-TEST_F(VirtualLineTest, CancelledPacedWriteSendsOnlyWhatWentOut) {
+TEST_F(VirtualLineTest, CancelledPacedWriteSendsOnlyWhatTheLineTook) {
   line_->SetPaced(true);
   ASSERT_TRUE(device_->SetCommState(PlainDcb(1200)));  // 120 bytes a second
   WaitEvent close, flush;
@@ -259,16 +269,20 @@ TEST_F(VirtualLineTest, CancelledPacedWriteSendsOnlyWhatWentOut) {
     close.Set();
   });
   int written = 0;
-  EXPECT_EQ(Write(std::string(1200, 'z'), written, -1, {&close, &flush}),
+  EXPECT_EQ(Write(std::string(8192, 'z'), written, -1, {&close, &flush}),
             SerialDevice::wrCancelled);
   later.join();
-  EXPECT_GT(written, 0);
-  EXPECT_LT(written, 1200);
-  std::this_thread::sleep_for(milliseconds(50));
-  EXPECT_EQ(line_->Take(VL::B).size(), static_cast<size_t>(written));
+  EXPECT_GE(written, 4096);
+  EXPECT_LT(written, 4096 + 60);
+  // What the line holds is dropped by a purge of the output, not by the cancel.
+  ASSERT_TRUE(device_->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR));
+  const size_t arrived = line_->Take(VL::B).size();
+  std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_EQ(line_->Take(VL::B), "");
+  EXPECT_LT(arrived, 60u);
 
-  EXPECT_EQ(Write(std::string(1200, 'z'), written, 50), SerialDevice::wrTimedOut);
-  EXPECT_LT(written, 1200);
+  EXPECT_EQ(Write(std::string(8192, 'z'), written, 50), SerialDevice::wrTimedOut);
+  EXPECT_LE(written, 4096 + 12);
 }
 
 TEST(VirtualLineOpen, EndsAreFoundByPathAndOpenedOnce) {
