@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <memory>
 
@@ -25,6 +26,7 @@ std::condition_variable& mainSignal = *new std::condition_variable;  // queued, 
 std::condition_variable& callerSignal = *new std::condition_variable;  // a queued call has run
 std::deque<std::shared_ptr<SyncCall>>& syncQueue = *new std::deque<std::shared_ptr<SyncCall>>;
 SynchronizeWakeUp& wakeUp = *new SynchronizeWakeUp;
+uint64_t wakeGeneration = 0;  // grows with every WakeMainThread
 std::thread::id mainThread = std::this_thread::get_id();
 
 int NiceOf(TThreadPriority p) {
@@ -66,12 +68,25 @@ void SetSynchronizeWakeUp(SynchronizeWakeUp Hook) {
   wakeUp = std::move(Hook);
 }
 
-bool CheckSynchronize(int TimeoutMs) {
+void WakeMainThread() {
+  std::lock_guard<std::mutex> lock(syncMutex);
+  ++wakeGeneration;
+  mainSignal.notify_all();
+}
+
+uint64_t MainThreadWakes() {
+  std::lock_guard<std::mutex> lock(syncMutex);
+  return wakeGeneration;
+}
+
+bool CheckSynchronize(int TimeoutMs) { return CheckSynchronize(TimeoutMs, MainThreadWakes()); }
+
+bool CheckSynchronize(int TimeoutMs, uint64_t WakesSeen) {
   {
     std::unique_lock<std::mutex> lock(syncMutex);
     if (syncQueue.empty() && TimeoutMs > 0)
       mainSignal.wait_for(lock, std::chrono::milliseconds(TimeoutMs),
-                          [] { return !syncQueue.empty(); });
+                          [&] { return !syncQueue.empty() || wakeGeneration != WakesSeen; });
     if (syncQueue.empty()) return false;
   }
   RunQueued();

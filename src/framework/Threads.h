@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -15,6 +16,14 @@ enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest,
 // Runs every queued Synchronize call; waits up to TimeoutMs for one when none is queued.
 // Returns true when at least one call ran. Call on the main thread only.
 bool CheckSynchronize(int TimeoutMs = 0);
+
+// Ends a CheckSynchronize that is waiting, without a call to run: the main thread waits
+// there for something else as well (room in a port's write queue).
+void WakeMainThread();
+// How often WakeMainThread has been called. CheckSynchronize given a count read before
+// the main thread last looked at what it waits for also ends for a wake that came since.
+uint64_t MainThreadWakes();
+bool CheckSynchronize(int TimeoutMs, uint64_t WakesSeen);
 
 // The hook is called (on any thread) whenever a call is queued, so that the event loop
 // can run CheckSynchronize. The application posts one queued call into its event loop.

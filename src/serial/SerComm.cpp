@@ -1,6 +1,7 @@
 // Open and close, writing the settings into the device, the threads' lifetime.
 #include "serial/SerComm.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <strings.h>
 
@@ -127,6 +128,9 @@ void TSerCustomComm::CloseDevice() {
   {
     std::lock_guard<TSerCriticalSection> comm(commLock_);
     std::lock_guard<TSerCriticalSection> write(writeLock_);
+    // Output the line has not taken is dropped: a closing tty would wait for it to drain,
+    // for as long as CTS or XOFF holds it.
+    if (device_) device_->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
     device_.reset();
   }
   closing_.ResetEvent();
@@ -194,7 +198,7 @@ void TSerCustomComm::StartThreads() {
     eventThread_->Start();
   }
   if (!directWrite_) {
-    auto* thread = new TSerCommWriteThread(*this, buffers_.WriteSize());
+    auto* thread = new TSerCommWriteThread(*this, buffers_.WriteSize(), eventThread_ == nullptr);
     thread->SetPriority(writePriority_);
     thread->SyncEvents = syncEvents_;
     {
@@ -209,21 +213,28 @@ void TSerCustomComm::StopThreads() {
   // While waiting, the main thread runs the deliveries the threads have already asked for.
   if (eventThread_) {
     eventThread_->Stop();
-    eventThread_->WaitFor();
-    delete eventThread_;
+    EndThread(eventThread_);
     eventThread_ = nullptr;
   }
   if (writeThread_) {
     TSerCommWriteThread* thread = writeThread_;
     thread->Stop();
-    thread->WaitFor();
-    {
-      std::lock_guard<TSerCriticalSection> lock(writeLock_);
-      writeThread_ = nullptr;
-      SignalRoom();  // a waiting enqueue sees the port closed
-    }
-    delete thread;
+    EndThread(thread);
+    std::lock_guard<TSerCriticalSection> lock(writeLock_);
+    writeThread_ = nullptr;
+    SignalRoom();  // a waiting enqueue sees the port closed
   }
+}
+
+// Waits for a stopped thread and frees it. A thread whose delivery is running now (a
+// handler closing its own port) waits for that delivery: it frees itself once it returns.
+void TSerCustomComm::EndThread(TThread* Thread) {
+  if (std::find(delivering_.begin(), delivering_.end(), Thread) != delivering_.end()) {
+    Thread->SetFreeOnTerminate(true);
+    return;
+  }
+  Thread->WaitFor();
+  delete Thread;
 }
 
 void TSerCustomComm::DoOpen() {

@@ -181,6 +181,7 @@ class TSerCustomComm : public TSerComponent {
   void ApplyTimeouts();
   void ApplyEventMask();
   void StopThreads();
+  void EndThread(TThread* Thread);
   void DoOpen();
   void DoClose();
   void CheckClosed() const;
@@ -192,16 +193,17 @@ class TSerCustomComm : public TSerComponent {
   void Fire(const TSerNotifyEvent& Event) { if (Event) Event(this); }
 
   // Runs on the main thread for the event thread: the guarded processing step.
-  void ProcessEvents(uint32_t Events);
+  void ProcessEvents(TThread* From, uint32_t Events);
   // Runs on the main thread for the write thread, guarded the same way.
-  void DeliverWriteEvents(uint32_t Events);
+  void DeliverWriteEvents(TThread* From, uint32_t Events);
 
   // Queued writes.
   EnqueueResult Enqueue(const void* Data, int Count);
   int DirectWriteBuf(const void* Data, int Count);
   void Flush();
   void EmptyWriteQueue();  // under WriteLock
-  // Called (under WriteLock) by the write thread when the queue has shrunk.
+  // Called under WriteLock whenever the queue shrinks: wakes a caller waiting for room,
+  // on a worker thread or on the main thread.
   void SignalRoom();
 
   // Published state.
@@ -236,6 +238,8 @@ class TSerCustomComm : public TSerComponent {
   std::vector<TSerDispatcher*> dispatchers_;
   bool dispatch_ = true;
   bool syncEvents_ = true;
+  // The threads whose deliveries are running now on the main thread, innermost last.
+  std::vector<TThread*> delivering_;
 
   // Room in the write queue: the generation grows (under WriteLock and roomMutex_) each
   // time the queue shrinks.

@@ -4,7 +4,21 @@
 #include "framework/ExceptionReport.h"
 #include "serial/SerComm.h"
 
-void TSerCustomComm::ProcessEvents(uint32_t Events) {
+// Marks the thread whose delivery runs, so that a handler closing the port does not wait
+// for that thread.
+class DeliveryMark {
+ public:
+  DeliveryMark(std::vector<TThread*>& Delivering, TThread* From) : delivering_(Delivering) {
+    delivering_.push_back(From);
+  }
+  ~DeliveryMark() { delivering_.pop_back(); }
+
+ private:
+  std::vector<TThread*>& delivering_;
+};
+
+void TSerCustomComm::ProcessEvents(TThread* From, uint32_t Events) {
+  DeliveryMark mark(delivering_, From);
   try {
     NotifyDisplay();
     if (Events & EV_RXCHAR) {
@@ -17,7 +31,8 @@ void TSerCustomComm::ProcessEvents(uint32_t Events) {
   }
 }
 
-void TSerCustomComm::DeliverWriteEvents(uint32_t Events) {
+void TSerCustomComm::DeliverWriteEvents(TThread* From, uint32_t Events) {
+  DeliveryMark mark(delivering_, From);
   // Guarded like the processing step, so that a handler cannot end the write thread.
   Guarded([&] { HandleEvents(Events); });
 }

@@ -29,27 +29,26 @@ int TSerCustomComm::WriteBuf(const void* Data, int Count) {
 
 bool TSerCustomComm::WriteChar(char Ch) { return WriteBuf(&Ch, 1) == 1; }
 
-// Waits for room at most WriteTimeout ms. Another thread blocks on the write thread's
-// room signal. The main thread runs deliveries while it waits: the write thread drains
-// the whole queue in one pass and then delivers transmitter-empty (or an error) to the
-// main thread, so that delivery is both the sign of room and what the write thread is
-// waiting on before its next pass.
+// Waits for room at most WriteTimeout ms; room appears as each part of a pass leaves. A
+// worker thread blocks on the room signal; the main thread also runs the deliveries the
+// port's threads wait on, and the room signal wakes it as well.
 TSerCustomComm::EnqueueResult TSerCustomComm::Enqueue(const void* Data, int Count) {
   TSerTimer timer;
   bool timing = false;
   for (;;) {
-    uint64_t seen;
+    uint64_t seen, wakes;
     {
       std::lock_guard<TSerCriticalSection> lock(writeLock_);
       if (!writeThread_) return enqClosed;
-      TSerCommBuffer& queue = writeThread_->Queue();
-      if (static_cast<int64_t>(queue.Size()) + Count <= writeThread_->Capacity()) {
+      WriteQueue& queue = writeThread_->Queue();
+      if (static_cast<int64_t>(queue.Size()) + Count <= queue.Capacity()) {
         // The write event is set exactly while the queue holds bytes.
         if (queue.Size() == 0) writeThread_->WriteEvent().SetEvent();
         queue.Append(Data, Count);
         return enqAccepted;
       }
       seen = roomGeneration_;
+      wakes = MainThreadWakes();  // room is signalled under this same lock
     }
     if (!timing) {
       TimerStart(timer, static_cast<uint32_t>(buffers_.WriteTimeout()));
@@ -58,7 +57,7 @@ TSerCustomComm::EnqueueResult TSerCustomComm::Enqueue(const void* Data, int Coun
     if (TimerExpired(timer)) return enqFull;
     const uint32_t left = timer.Limit - std::min(timer.Limit, TimerElapsed(timer)) + 1;
     if (IsMainThread()) {
-      CheckSynchronize(static_cast<int>(std::min<uint32_t>(left, 1u << 30)));
+      CheckSynchronize(static_cast<int>(std::min<uint32_t>(left, 1u << 30)), wakes);
     } else {
       std::unique_lock<std::mutex> room(roomMutex_);
       roomSignal_.wait_for(room, std::chrono::milliseconds(left),
@@ -74,6 +73,7 @@ void TSerCustomComm::SignalRoom() {
     ++roomGeneration_;
   }
   roomSignal_.notify_all();
+  WakeMainThread();
 }
 
 int TSerCustomComm::DirectWriteBuf(const void* Data, int Count) {
@@ -147,20 +147,16 @@ void TSerCustomComm::PurgeAll() {
   Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
-// The queue may be emptied only while the write thread is not writing from it: when it
-// is, it is asked to stop and acknowledge first.
+// Empties the queue at once; a pass under way writes nothing more of what it held and
+// removes nothing queued later. Purge waits for that pass to end, so that its device
+// purge comes after the last part written.
 void TSerCustomComm::Flush() {
   {
     std::lock_guard<TSerCriticalSection> lock(writeLock_);
-    if (!writeThread_->Writing()) {
-      EmptyWriteQueue();
-      return;
-    }
-    writeThread_->RequestFlush();
+    EmptyWriteQueue();
+    if (!writeThread_->Purged()) return;
   }
-  if (!writeThread_->WaitFlushDone(kFlushTimeoutMs)) return;
-  std::lock_guard<TSerCriticalSection> lock(writeLock_);
-  EmptyWriteQueue();
+  writeThread_->WaitFlushDone(kFlushTimeoutMs);
 }
 
 void TSerCustomComm::EmptyWriteQueue() {

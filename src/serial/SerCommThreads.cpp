@@ -4,8 +4,8 @@
 
 namespace {
 
-// A failed write is tried again after this pause, so that an unplugged adapter does not
-// flood the main thread with error deliveries.
+// A failed write is tried again after this pause, so that a failing device does not flood
+// the main thread with error deliveries.
 constexpr int kWriteRetryPauseMs = 100;
 
 }  // namespace
@@ -31,20 +31,25 @@ void TSerCommEventThread::Deliver() {
   if (stopping_ || evtMask_ == 0) return;
   const uint32_t events = evtMask_;
   if (SyncEvents)
-    Synchronize([this, events] { owner_.ProcessEvents(events); });
+    Synchronize([this, events] { owner_.ProcessEvents(this, events); });
   else
-    owner_.ProcessEvents(events);
+    owner_.ProcessEvents(this, events);
 }
 
-void TSerCommWriteThread::RequestFlush() {
+bool TSerCommWriteThread::Purged() {
+  ++epoch_;
+  if (!writing_) return false;
   flushDoneEvent_.ResetEvent();
-  flushEvent_.SetEvent();
+  flushEvent_.SetEvent();  // ends the pass's wait for the device
+  return true;
 }
 
 void TSerCommWriteThread::Execute() {
   while (!stopping_) {
+    // A device that has gone takes nothing more: wait for the close.
     const int signalled =
-        WaitForAny({&closeEvent_.Event(), &flushEvent_.Event(), &writeEvent_.Event()}, -1);
+        gone_ ? WaitForAny({&closeEvent_.Event(), &flushEvent_.Event()}, -1)
+              : WaitForAny({&closeEvent_.Event(), &flushEvent_.Event(), &writeEvent_.Event()}, -1);
     if (signalled == 2)
       WritePass();
     else
@@ -53,37 +58,86 @@ void TSerCommWriteThread::Execute() {
 }
 
 void TSerCommWriteThread::WritePass() {
-  uint8_t* data;
-  int count;
+  int queued;
+  uint64_t epoch;
   {
     std::lock_guard<TSerCriticalSection> lock(owner_.writeLock_);
-    count = queue_.Size();
-    data = queue_.Data();  // the block never moves; later bytes go behind these
-    if (count == 0) {
+    queued = queue_.Size();
+    if (queued == 0) {
       writeEvent_.ResetEvent();
       return;
     }
+    epoch = epoch_;
     writing_ = true;
   }
-  int written = 0;
-  int cancelledBy = -1;
-  auto outcome = owner_.device_->WriteFile(
-      data, count, written, -1, {&closeEvent_.Event(), &flushEvent_.Event()}, cancelledBy);
-  switch (outcome) {
-    case SerialDevice::wrDone:
-    case SerialDevice::wrTimedOut:
-      if (RemoveWritten(written)) Deliver(EV_TXEMPTY);
-      break;
-    case SerialDevice::wrCancelled:
-      RemoveWritten(written);  // acknowledges a flush
-      if (cancelledBy == 0) stopping_ = true;
-      break;
-    case SerialDevice::wrFailed:
-      RemoveWritten(written);
-      Deliver(EV_ERR);
-      WaitBeforeRetry();
-      break;
+  const PassEnd end = WriteQueued(epoch, queued);
+  const bool drained = FinishPass();
+  if (end == passFailed)
+    ReportFailure();
+  else if (end == passDone && drained)
+    Deliver(EV_TXEMPTY);
+}
+
+// Writes the Left bytes that were queued when the pass began. Each part is handed to the
+// device and taken off the queue under the write lock, so a purge comes either before a
+// part or after it, never in between.
+TSerCommWriteThread::PassEnd TSerCommWriteThread::WriteQueued(uint64_t Epoch, int Left) {
+  SerialDevice& device = *owner_.device_;
+  while (Left > 0) {
+    int taken = 0;
+    bool ok;
+    {
+      std::lock_guard<TSerCriticalSection> lock(owner_.writeLock_);
+      if (epoch_ != Epoch) return passPurged;
+      const WriteQueue::Piece piece = queue_.Front(Left);
+      ok = device.WriteSome(piece.Data, piece.Count, taken);
+      if (taken > 0) {
+        queue_.Drop(taken);
+        Left -= taken;
+        owner_.SignalRoom();
+      }
+    }
+    if (!ok) return passFailed;
+    if (taken > 0) continue;
+    int by = -1;
+    switch (device.WaitWritable(-1, {&closeEvent_.Event(), &flushEvent_.Event()}, by)) {
+      case SerialDevice::wrDone:
+      case SerialDevice::wrTimedOut:
+        break;
+      case SerialDevice::wrCancelled:
+        if (by == 0) stopping_ = true;
+        return by == 0 ? passStopped : passPurged;
+      case SerialDevice::wrFailed:
+        return passFailed;
+    }
   }
+  return passDone;
+}
+
+// Ends a pass: the write event follows the queue, and a purge that came meanwhile is
+// acknowledged. True when the queue is empty.
+bool TSerCommWriteThread::FinishPass() {
+  std::lock_guard<TSerCriticalSection> lock(owner_.writeLock_);
+  writing_ = false;
+  const bool drained = queue_.Size() == 0;
+  if (drained)
+    writeEvent_.ResetEvent();
+  else
+    writeEvent_.SetEvent();
+  if (flushEvent_.Event().IsSet()) AcknowledgeFlush();
+  return drained;
+}
+
+// A device that has gone is not tried again: the hang-up is told once (by the event thread
+// when there is one). Any other failure is reported and tried again after a pause.
+void TSerCommWriteThread::ReportFailure() {
+  if (owner_.device_->HungUp()) {
+    gone_ = true;
+    if (reportsHangUp_) Deliver(EV_ERR);
+    return;
+  }
+  Deliver(EV_ERR);
+  WaitBeforeRetry();
 }
 
 // Index 0 is the stop request, 1 the flush request.
@@ -99,29 +153,12 @@ void TSerCommWriteThread::AcknowledgeFlush() {
   flushDoneEvent_.SetEvent();
 }
 
-bool TSerCommWriteThread::RemoveWritten(int Count) {
-  std::lock_guard<TSerCriticalSection> lock(owner_.writeLock_);
-  // A purge may have emptied the queue meanwhile: never remove more than it holds.
-  if (Count > queue_.Size()) Count = queue_.Size();
-  if (Count > 0) queue_.Remove(Count);
-  const bool drained = queue_.Size() == 0;
-  if (drained)
-    writeEvent_.ResetEvent();
-  else
-    writeEvent_.SetEvent();
-  if (Count > 0) owner_.SignalRoom();
-  writing_ = false;
-  // A purge that came meanwhile may go on now, before any delivery of this pass.
-  if (flushEvent_.Event().IsSet()) AcknowledgeFlush();
-  return drained;
-}
-
 void TSerCommWriteThread::Deliver(uint32_t Events) {
   if (closeEvent_.Event().IsSet()) return;
   if (SyncEvents)
-    Synchronize([this, Events] { owner_.DeliverWriteEvents(Events); });
+    Synchronize([this, Events] { owner_.DeliverWriteEvents(this, Events); });
   else
-    owner_.DeliverWriteEvents(Events);
+    owner_.DeliverWriteEvents(this, Events);
 }
 
 void TSerCommWriteThread::WaitBeforeRetry() {

@@ -6,6 +6,7 @@
 
 #include "framework/Threads.h"
 #include "serial/SerClasses.h"
+#include "serial/WriteQueue.h"
 
 class TSerCustomComm;
 
@@ -31,47 +32,52 @@ class TSerCommEventThread : public TThread {
   std::atomic<bool> stopping_{false};
 };
 
-// Drains the write queue into the device, the whole queue in one write.
+// Drains the write queue into the device. A pass writes what was queued when it began;
+// each part the device takes leaves the queue at once, so a slow line frees room as it
+// goes.
 class TSerCommWriteThread : public TThread {
  public:
-  TSerCommWriteThread(TSerCustomComm& Owner, int Capacity)
-      : queue_(Capacity), capacity_(Capacity), owner_(Owner) {}
+  // ReportsHangUp: no event thread watches the device, so this thread tells of a hang-up.
+  TSerCommWriteThread(TSerCustomComm& Owner, int Capacity, bool ReportsHangUp)
+      : queue_(Capacity), owner_(Owner), reportsHangUp_(ReportsHangUp) {}
   std::string ClassName() const override { return "TSerCommWriteThread"; }
 
   bool SyncEvents = true;
 
   // Under the port's write lock.
-  TSerCommBuffer& Queue() { return queue_; }
-  int Capacity() const { return capacity_; }
+  WriteQueue& Queue() { return queue_; }
   TSerWaitEvent& WriteEvent() { return writeEvent_; }
-  // True from taking the queue's bytes for a write until the bytes written are removed.
-  bool Writing() const { return writing_; }
+  // The queue has just been emptied by a purge: a pass under way writes and removes
+  // nothing more. True when such a pass was under way; it acknowledges when it has ended.
+  bool Purged();
 
   void Stop() { closeEvent_.SetEvent(); }
-  // Asks the thread to stop writing for a purge (under the port's write lock, so that a
-  // pass ending meanwhile sees the request), then waits for the acknowledgement.
-  void RequestFlush();
   bool WaitFlushDone(uint32_t TimeoutMs) { return flushDoneEvent_.WaitFor(TimeoutMs) == wrSignaled; }
 
  protected:
   void Execute() override;
 
  private:
+  enum PassEnd { passDone, passPurged, passStopped, passFailed };
+
   void WritePass();
+  PassEnd WriteQueued(uint64_t Epoch, int Left);
+  bool FinishPass();
+  void ReportFailure();
   void HandleCloseOrFlush(int Signalled);
   void AcknowledgeFlush();
-  // Removes the bytes that went out; true when that drained the queue.
-  bool RemoveWritten(int Count);
   void Deliver(uint32_t Events);
   void WaitBeforeRetry();
 
-  TSerCommBuffer queue_;
-  const int capacity_;  // WriteSize when the port opened
+  WriteQueue queue_;
   TSerWaitEvent writeEvent_;
   TSerWaitEvent closeEvent_;
   TSerWaitEvent flushEvent_;
   TSerWaitEvent flushDoneEvent_;
   TSerCustomComm& owner_;
+  const bool reportsHangUp_;
   bool stopping_ = false;
-  bool writing_ = false;  // under the port's write lock
+  bool gone_ = false;       // the device hung up: nothing more is written
+  bool writing_ = false;    // under the port's write lock
+  uint64_t epoch_ = 0;      // under the port's write lock; grows with every purge
 };

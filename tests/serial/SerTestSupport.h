@@ -16,6 +16,8 @@
 #include "framework/Threads.h"
 #include "platform/VirtualLine.h"
 #include "serial/SerComm.h"
+#include "support/PacedLine.h"
+#include "support/Usage.h"
 
 // Runs the deliveries queued for the main thread until Done() holds or TimeoutMs passes;
 // each round blocks until a delivery arrives or a short slice ends.
@@ -82,5 +84,23 @@ class VirtualLineTest : public ::testing::Test {
   }
 
   std::shared_ptr<VirtualLine> line;
+  std::unique_ptr<TSerComm> port;
+};
+
+// The port under test on the near end of a paced pseudo-terminal line; the test plays the
+// far end. Opened like the terminal's port, with the given line rate and queue size.
+class PacedLineTest : public ::testing::Test {
+ protected:
+  void OpenPort(int Baud, int WriteSize) {
+    line = std::make_unique<PacedLine>(Baud / 10.0);
+    port = std::make_unique<TSerComm>(nullptr);
+    port->SetDeviceName(line->NearPath());
+    port->SetUserBaudrate(Baud);
+    port->SetMonitorEvents(SerEvents({ceRxChar, ceTxEmpty}));
+    port->Buffers().SetWriteSize(WriteSize);
+    port->Open();
+  }
+
+  std::unique_ptr<PacedLine> line;  // outlives the port
   std::unique_ptr<TSerComm> port;
 };

@@ -1,0 +1,32 @@
+// The write queue of an open port: one block of fixed capacity used as a ring, so that
+// the bytes leaving at the front never move the ones behind them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class WriteQueue {
+ public:
+  explicit WriteQueue(int Capacity)
+      : data_(std::make_unique<uint8_t[]>(static_cast<size_t>(Capacity))), capacity_(Capacity) {}
+
+  int Size() const { return size_; }
+  int Capacity() const { return capacity_; }
+  // Callers keep Size() + Count within the capacity.
+  void Append(const void* Src, int Count);
+  // The oldest bytes that lie in one piece, at most Limit of them.
+  struct Piece {
+    const uint8_t* Data;
+    int Count;
+  };
+  Piece Front(int Limit) const;
+  // Removes the Count oldest bytes (Count within Size()).
+  void Drop(int Count);
+  void Clear() { head_ = size_ = 0; }
+
+ private:
+  std::unique_ptr<uint8_t[]> data_;
+  const int capacity_;
+  int head_ = 0;
+  int size_ = 0;
+};
