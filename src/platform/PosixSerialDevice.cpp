@@ -30,6 +30,8 @@ constexpr uint32_t ModemLineEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
 constexpr int BitsPerByte = 10;
 
 bool NoModemControl(int Error) { return Error == ENOTTY || Error == EINVAL; }
+// What a device that has gone away answers.
+bool Vanished(int Error) { return Error == EIO || Error == ENODEV || Error == ENXIO; }
 
 LineSettings LineSettingsOf(const DCB& Dcb) {
   LineSettings s;
@@ -67,6 +69,8 @@ class PosixSerialDevice : public SerialDevice {
   bool EscapeCommFunction(uint32_t Func) override;
   bool GetCommModemStatus(uint32_t& Status) override;
   bool HungUp() const override { return hungUp_; }
+  int OutputQueued() override;
+  void RepeatRxChar() override;
 
  private:
   bool Fail(int Error) const {
@@ -86,8 +90,7 @@ class PosixSerialDevice : public SerialDevice {
   void CheckCountersLocked();
   uint32_t CountedErrorsLocked();
   bool SetLine(int Line, bool On);
-  int OutputQueued() const;
-  int DrainWaitMs() const;
+  int DrainWaitMs();
   int LineTimeMs(int Bytes) const;
 
   const int fd_;
@@ -315,13 +318,21 @@ bool PosixSerialDevice::WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) {
   }
 }
 
-int PosixSerialDevice::OutputQueued() const {
+int PosixSerialDevice::OutputQueued() {
   int out = 0;
   if (hungUp_ || ioctl(fd_, TIOCOUTQ, &out) != 0) return 0;
   return out;
 }
 
-int PosixSerialDevice::DrainWaitMs() const { return LineTimeMs(OutputQueued()); }
+int PosixSerialDevice::DrainWaitMs() { return LineTimeMs(OutputQueued()); }
+
+void PosixSerialDevice::RepeatRxChar() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  FillLocked();
+  if (queue_.Size() == 0) return;
+  Record(EV_RXCHAR);
+  wake_.Set();
+}
 
 // How long the line takes for Bytes, at least a millisecond and at most a second.
 int PosixSerialDevice::LineTimeMs(int Bytes) const {
@@ -356,7 +367,7 @@ bool PosixSerialDevice::WriteSome(const void* Data, int Count, int& Written) {
     if (errno == EINTR) continue;
     if (errno == EAGAIN) return true;
     const int error = errno;
-    if (error == EIO || error == ENODEV || error == ENXIO) MarkHungUp();
+    if (Vanished(error)) MarkHungUp();
     return Fail(error);
   }
   if (Written > 0) {
@@ -482,6 +493,10 @@ bool PosixSerialDevice::GetCommModemStatus(uint32_t& Status) {
   }
   int lines = 0;
   if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+    if (Vanished(errno)) {
+      MarkHungUpLocked();  // an adapter pulled: its lines are gone, not in error
+      return true;
+    }
     if (!NoModemControl(errno)) return Fail(errno);
     modemControl_ = false;
     Status = MS_CTS_ON | MS_DSR_ON;

@@ -107,6 +107,12 @@ class SerialDevice {
   virtual bool EscapeCommFunction(uint32_t Func) = 0;
   virtual bool GetCommModemStatus(uint32_t& Status) = 0;
 
+  // Bytes written that the device has not sent yet, as far as it can tell.
+  virtual int OutputQueued() = 0;
+  // Reports EV_RXCHAR again when bytes wait in the input queue: a reader that left some
+  // for later asks for them this way.
+  virtual void RepeatRxChar() = 0;
+
   // The device has gone away. From then on every error report carries CE_IOE, the event
   // wait reports EV_ERR once (whatever the mask) and then blocks on its stop event alone,
   // and writes fail.

@@ -340,6 +340,21 @@ class VirtualLineDevice : public SerialDevice {
     }
   }
 
+  int OutputQueued() override {
+    std::lock_guard<std::mutex> lock(line_->Mutex);
+    line_->Deliver(Other(e_));
+    return static_cast<int>(line_->Ends[Other(e_)].Incoming.Size());
+  }
+
+  void RepeatRxChar() override {
+    std::lock_guard<std::mutex> lock(line_->Mutex);
+    Impl::EndState& end = End();
+    if (!line_->HungUp) line_->Deliver(e_);
+    if (end.Queue.Size() == 0) return;
+    line_->Record(e_, EV_RXCHAR);
+    line_->Notify(e_);
+  }
+
   bool HungUp() const override {
     std::lock_guard<std::mutex> lock(line_->Mutex);
     return line_->HungUp;

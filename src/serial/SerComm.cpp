@@ -140,6 +140,7 @@ void TSerCustomComm::ApplyDCB() {
   if (!Active() || !updateDcb_) return;
   DCB dcb;
   dcb.BaudRate = baudrate_ == brUser ? static_cast<uint32_t>(userBaudrate_) : kRates[baudrate_];
+  lineRate_ = dcb.BaudRate;
   uint32_t flags = DCB_fBinary;
   if (options_ & SerOptions({coParityCheck})) flags |= DCB_fParity;
   if (flowControl_.OutCtsFlow()) flags |= DCB_fOutxCtsFlow;
@@ -243,6 +244,12 @@ void TSerCustomComm::DoOpen() {
 
 void TSerCustomComm::DoClose() {
   if (!Destroying()) Fire(OnClose);
+}
+
+// How long the line takes for Bytes at the port's rate (10 bits a byte).
+int TSerCustomComm::LineTimeMs(int Bytes) const {
+  const int64_t rate = lineRate_;
+  return static_cast<int>(std::clamp<int64_t>(Bytes * 10000LL / std::max<int64_t>(rate, 1) + 1, 1, 1000));
 }
 
 void TSerCustomComm::CheckClosed() const {

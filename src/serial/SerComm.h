@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -70,6 +71,9 @@ class ISerCommUser {
   virtual ~ISerCommUser() = default;
   virtual void CommEvent(uint32_t Events) = 0;
   virtual void CommData(const void* Data, int Count) = 0;
+  // How many received bytes it can take now; the port leaves the rest in the device until
+  // the component asks for them (TSerDispatcher::ResumeReceive).
+  virtual int CommRoom() { return INT_MAX; }
 };
 
 using TSerNotifyEvent = std::function<void(TObject* Sender)>;
@@ -101,6 +105,17 @@ class TSerCustomComm : public TSerComponent {
   bool GetModemState(int Line);
   void GetPortNames(std::vector<std::string>& List);
   std::string GetDeviceFileName() const;
+
+  // Bytes written that are not on the line yet: in the write queue and in the device.
+  int OutQueCount();
+  // Not on the main thread: waits at most WaitMs until no more than AtMost bytes are still
+  // to go out. True when that holds (also when the port is closed).
+  bool WaitForOutQue(int AtMost, int WaitMs);
+  // The device has gone away (an unplugged adapter); false while closed.
+  bool HungUp();
+  // Any thread: received bytes that an attached component had no room for are delivered
+  // again.
+  void ResumeReceive();
 
   // Properties.
   bool AutoOpen() const { return autoOpen_; }
@@ -190,6 +205,8 @@ class TSerCustomComm : public TSerComponent {
   void EscapeFunction(uint32_t Func);
   void NotifyDisplay();
   void BuffersChanged();
+  int ReceiveRoom() const;
+  int LineTimeMs(int Bytes) const;
   void Fire(const TSerNotifyEvent& Event) { if (Event) Event(this); }
 
   // Runs on the main thread for the event thread: the guarded processing step.
@@ -240,6 +257,10 @@ class TSerCustomComm : public TSerComponent {
   bool syncEvents_ = true;
   // The threads whose deliveries are running now on the main thread, innermost last.
   std::vector<TThread*> delivering_;
+  // Received bytes were left in the device for a component that had no room.
+  std::atomic<bool> rxHeldBack_{false};
+  // The rate last written into the device, for waits that follow the line.
+  std::atomic<uint32_t> lineRate_{9600};
 
   // Room in the write queue: the generation grows (under WriteLock and roomMutex_) each
   // time the queue shrinks.
@@ -269,6 +290,15 @@ class TSerDispatcher {
   // WriteBuf on the attached port; 0 when none is attached.
   int Write(const void* Data, int Count);
   void PurgeAll();
+  // The attached port's output not yet on the line is dropped.
+  void PurgeOutput();
+  // The attached port's OutQueCount, WaitForOutQue and ResumeReceive; nothing waits and
+  // nothing is resumed when none is attached.
+  int OutQueCount();
+  bool WaitForOutQue(int AtMost, int WaitMs);
+  void ResumeReceive();
+  // The attached port is closed or its device has gone away.
+  bool LineGone();
 
  private:
   friend class TSerCustomComm;

@@ -1,4 +1,6 @@
 // Delivery of device events on the main thread, in the fixed order.
+#include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "framework/ExceptionReport.h"
@@ -42,16 +44,29 @@ void TSerCustomComm::NotifyDisplay() {
 }
 
 void TSerCustomComm::HandleRxChar() {
-  const int count = InQueCount();
-  if (count <= 0) return;
+  const int waiting = InQueCount();
+  if (waiting <= 0) return;
   if (!dispatchers_.empty()) {
-    // Attached components take the bytes; OnRxChar stays silent.
+    // Attached components take the bytes, no more than they have room for: the rest
+    // waits in the device (its queue is ReadSize) until they ask for it.
+    const int count = std::min(waiting, ReceiveRoom());
+    if (count < waiting) rxHeldBack_ = true;
+    if (count <= 0) return;
     std::vector<uint8_t> bytes(static_cast<size_t>(count));
     const int read = ReadBuf(bytes.data(), count);
     if (read > 0) DoRxBuf(bytes.data(), read);
   } else if (OnRxChar) {
-    OnRxChar(this, count);
+    OnRxChar(this, waiting);
   }
+}
+
+// The least room among the active components; a port whose components are all inactive
+// still reads what waits (it is lost to them).
+int TSerCustomComm::ReceiveRoom() const {
+  int room = INT_MAX;
+  for (TSerDispatcher* d : dispatchers_)
+    if (d->Active()) room = std::min(room, d->User()->CommRoom());
+  return room;
 }
 
 void TSerCustomComm::DoRxBuf(const void* Data, int Count) {

@@ -33,6 +33,7 @@ bool TSerCustomComm::WriteChar(char Ch) { return WriteBuf(&Ch, 1) == 1; }
 // worker thread blocks on the room signal; the main thread also runs the deliveries the
 // port's threads wait on, and the room signal wakes it as well.
 TSerCustomComm::EnqueueResult TSerCustomComm::Enqueue(const void* Data, int Count) {
+  const auto* bytes = static_cast<const uint8_t*>(Data);
   TSerTimer timer;
   bool timing = false;
   for (;;) {
@@ -40,11 +41,16 @@ TSerCustomComm::EnqueueResult TSerCustomComm::Enqueue(const void* Data, int Coun
     {
       std::lock_guard<TSerCriticalSection> lock(writeLock_);
       if (!writeThread_) return enqClosed;
-      WriteQueue& queue = writeThread_->Queue();
+      ByteRing& queue = writeThread_->Queue();
+      // A worker's bytes go to the device at once when nothing is ahead of them (and they
+      // would fit the queue); the main thread only ever copies into the queue.
+      if (!timing && Count <= queue.Capacity() && !IsMainThread())
+        writeThread_->WriteAhead(bytes, Count);
+      if (Count == 0) return enqAccepted;
       if (static_cast<int64_t>(queue.Size()) + Count <= queue.Capacity()) {
         // The write event is set exactly while the queue holds bytes.
         if (queue.Size() == 0) writeThread_->WriteEvent().SetEvent();
-        queue.Append(Data, Count);
+        queue.Append(bytes, Count);
         return enqAccepted;
       }
       seen = roomGeneration_;
@@ -163,6 +169,45 @@ void TSerCustomComm::EmptyWriteQueue() {
   writeThread_->Queue().Clear();
   writeThread_->WriteEvent().ResetEvent();
   SignalRoom();
+}
+
+int TSerCustomComm::OutQueCount() {
+  std::lock_guard<TSerCriticalSection> lock(writeLock_);
+  if (!device_) return 0;
+  return (writeThread_ ? writeThread_->Queue().Size() : 0) + device_->OutputQueued();
+}
+
+// Room in the queue is signalled as parts leave; what the device holds drains without a
+// signal, so the wait also looks again when the line should have sent the excess.
+bool TSerCustomComm::WaitForOutQue(int AtMost, int WaitMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaitMs);
+  for (;;) {
+    uint64_t seen;
+    int excess;
+    {
+      std::lock_guard<TSerCriticalSection> lock(writeLock_);
+      if (!device_) return true;
+      excess = (writeThread_ ? writeThread_->Queue().Size() : 0) + device_->OutputQueued() - AtMost;
+      if (excess <= 0) return true;
+      seen = roomGeneration_;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    const auto until = std::min(deadline, now + std::chrono::milliseconds(LineTimeMs(excess)));
+    std::unique_lock<std::mutex> room(roomMutex_);
+    roomSignal_.wait_until(room, until, [&] { return roomGeneration_ != seen; });
+  }
+}
+
+bool TSerCustomComm::HungUp() {
+  std::lock_guard<TSerCriticalSection> lock(writeLock_);
+  return device_ && device_->HungUp();
+}
+
+void TSerCustomComm::ResumeReceive() {
+  if (!rxHeldBack_.exchange(false)) return;
+  std::lock_guard<TSerCriticalSection> lock(commLock_);
+  if (device_) device_->RepeatRxChar();
 }
 
 void TSerCustomComm::SetDTR(bool State) {

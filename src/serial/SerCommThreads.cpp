@@ -1,5 +1,7 @@
 #include "serial/SerCommThreads.h"
 
+#include <utility>
+
 #include "serial/SerComm.h"
 
 namespace {
@@ -36,6 +38,18 @@ void TSerCommEventThread::Deliver() {
     owner_.ProcessEvents(this, events);
 }
 
+void TSerCommWriteThread::WriteAhead(const uint8_t*& Data, int& Count) {
+  if (writing_ || queue_.Size() != 0) return;
+  int taken = 0;
+  // A failing device is left to the thread, which reports it.
+  if (!owner_.device_->WriteSome(Data, Count, taken) || taken == 0) return;
+  Data += taken;
+  Count -= taken;
+  if (Count > 0) return;
+  txEmptyDue_ = true;
+  writeEvent_.SetEvent();
+}
+
 bool TSerCommWriteThread::Purged() {
   ++epoch_;
   if (!writing_) return false;
@@ -60,15 +74,18 @@ void TSerCommWriteThread::Execute() {
 void TSerCommWriteThread::WritePass() {
   int queued;
   uint64_t epoch;
+  bool writtenAhead;
   {
     std::lock_guard<TSerCriticalSection> lock(owner_.writeLock_);
     queued = queue_.Size();
-    if (queued == 0) {
-      writeEvent_.ResetEvent();
-      return;
-    }
     epoch = epoch_;
-    writing_ = true;
+    writing_ = queued > 0;
+    writtenAhead = std::exchange(txEmptyDue_, false);
+    if (queued == 0) writeEvent_.ResetEvent();
+  }
+  if (queued == 0) {
+    if (writtenAhead) Deliver(EV_TXEMPTY);
+    return;
   }
   const PassEnd end = WriteQueued(epoch, queued);
   const bool drained = FinishPass();
@@ -89,7 +106,7 @@ TSerCommWriteThread::PassEnd TSerCommWriteThread::WriteQueued(uint64_t Epoch, in
     {
       std::lock_guard<TSerCriticalSection> lock(owner_.writeLock_);
       if (epoch_ != Epoch) return passPurged;
-      const WriteQueue::Piece piece = queue_.Front(Left);
+      const ByteRing::Piece piece = queue_.Front(Left);
       ok = device.WriteSome(piece.Data, piece.Count, taken);
       if (taken > 0) {
         queue_.Drop(taken);

@@ -6,7 +6,7 @@
 
 #include "framework/Threads.h"
 #include "serial/SerClasses.h"
-#include "serial/WriteQueue.h"
+#include "serial/ByteRing.h"
 
 class TSerCustomComm;
 
@@ -45,8 +45,12 @@ class TSerCommWriteThread : public TThread {
   bool SyncEvents = true;
 
   // Under the port's write lock.
-  WriteQueue& Queue() { return queue_; }
+  ByteRing& Queue() { return queue_; }
   TSerWaitEvent& WriteEvent() { return writeEvent_; }
+  // On a worker thread: when nothing is queued or being written, the device takes what it
+  // can at once, saving a wake-up of this thread on the way of each block; Data and Count
+  // are left with the rest. Transmitter-empty still follows from this thread.
+  void WriteAhead(const uint8_t*& Data, int& Count);
   // The queue has just been emptied by a purge: a pass under way writes and removes
   // nothing more. True when such a pass was under way; it acknowledges when it has ended.
   bool Purged();
@@ -69,7 +73,7 @@ class TSerCommWriteThread : public TThread {
   void Deliver(uint32_t Events);
   void WaitBeforeRetry();
 
-  WriteQueue queue_;
+  ByteRing queue_;
   TSerWaitEvent writeEvent_;
   TSerWaitEvent closeEvent_;
   TSerWaitEvent flushEvent_;
@@ -79,5 +83,6 @@ class TSerCommWriteThread : public TThread {
   bool stopping_ = false;
   bool gone_ = false;       // the device hung up: nothing more is written
   bool writing_ = false;    // under the port's write lock
+  bool txEmptyDue_ = false; // under the port's write lock: written ahead, not yet reported
   uint64_t epoch_ = 0;      // under the port's write lock; grows with every purge
 };

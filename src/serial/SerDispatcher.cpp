@@ -30,6 +30,29 @@ void TSerDispatcher::PurgeAll() {
   if (TSerCustomComm* comm = comm_) comm->PurgeAll();
 }
 
+void TSerDispatcher::PurgeOutput() {
+  if (TSerCustomComm* comm = comm_) comm->Purge(PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+int TSerDispatcher::OutQueCount() {
+  TSerCustomComm* comm = comm_;
+  return comm ? comm->OutQueCount() : 0;
+}
+
+bool TSerDispatcher::WaitForOutQue(int AtMost, int WaitMs) {
+  TSerCustomComm* comm = comm_;
+  return comm ? comm->WaitForOutQue(AtMost, WaitMs) : true;
+}
+
+void TSerDispatcher::ResumeReceive() {
+  if (TSerCustomComm* comm = comm_) comm->ResumeReceive();
+}
+
+bool TSerDispatcher::LineGone() {
+  TSerCustomComm* comm = comm_;
+  return comm && (!comm->Active() || comm->HungUp());
+}
+
 TSerCommComponent::TSerCommComponent(TComponent* AOwner) : TSerComponent(AOwner) {}
 
 void TSerCommComponent::SetComm(TSerComm* Value) {

@@ -1,13 +1,14 @@
-// The write queue of an open port: one block of fixed capacity used as a ring, so that
-// the bytes leaving at the front never move the ones behind them.
+// A byte queue in one block of fixed capacity used as a ring, so that the bytes leaving at
+// the front never move the ones behind them: a port's write queue, a transfer's receive
+// queue.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
-class WriteQueue {
+class ByteRing {
  public:
-  explicit WriteQueue(int Capacity)
+  explicit ByteRing(int Capacity)
       : data_(std::make_unique<uint8_t[]>(static_cast<size_t>(Capacity))), capacity_(Capacity) {}
 
   int Size() const { return size_; }
@@ -22,6 +23,9 @@ class WriteQueue {
   Piece Front(int Limit) const;
   // Removes the Count oldest bytes (Count within Size()).
   void Drop(int Count);
+  // Copies the Count oldest bytes to Dest and removes them (Count within Size()).
+  void Take(void* Dest, int Count);
+  uint8_t First() const { return data_[static_cast<size_t>(head_)]; }
   void Clear() { head_ = size_ = 0; }
 
  private:

@@ -1,9 +1,9 @@
-#include "serial/WriteQueue.h"
+#include "serial/ByteRing.h"
 
 #include <algorithm>
 #include <cstring>
 
-void WriteQueue::Append(const void* Src, int Count) {
+void ByteRing::Append(const void* Src, int Count) {
   const auto* bytes = static_cast<const uint8_t*>(Src);
   int tail = (head_ + size_) % capacity_;
   while (Count > 0) {
@@ -16,11 +16,22 @@ void WriteQueue::Append(const void* Src, int Count) {
   }
 }
 
-WriteQueue::Piece WriteQueue::Front(int Limit) const {
+ByteRing::Piece ByteRing::Front(int Limit) const {
   return {data_.get() + head_, std::min({Limit, size_, capacity_ - head_})};
 }
 
-void WriteQueue::Drop(int Count) {
+void ByteRing::Take(void* Dest, int Count) {
+  auto* bytes = static_cast<uint8_t*>(Dest);
+  while (Count > 0) {
+    const Piece piece = Front(Count);
+    std::memcpy(bytes, piece.Data, static_cast<size_t>(piece.Count));
+    Drop(piece.Count);
+    bytes += piece.Count;
+    Count -= piece.Count;
+  }
+}
+
+void ByteRing::Drop(int Count) {
   size_ -= Count;
   head_ = size_ == 0 ? 0 : (head_ + Count) % capacity_;
 }
