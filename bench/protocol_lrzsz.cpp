@@ -1,91 +1,45 @@
-// 4 MiB of random data with XMODEM-1K over a pseudo-terminal: our sender to rx, sx to our
-// receiver, and sx to rx over the same kind of link, in one run.
-#include <poll.h>
+// XMODEM between our ends and lrzsz's sx and rx, in one run: 1 MiB of random data over a
+// relayed pseudo-terminal pair that is not paced (the four pairings of the two senders and
+// the two receivers, XMODEM-1K), and over the pseudo-terminal line paced at 115200 baud
+// (sx to rx and our sender to rx with XMODEM-1K, our ends with XMODEM-1K and XMODEM-G), as
+// shares of the line. Times run from the receiver's start to its end and include rx's
+// 1 s wait before it acknowledges EOT.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <thread>
+#include <optional>
 
 #include "LrzszPeer.h"
 #include "platform/TickCount.h"
 #include "protocol/SerProtocol.h"
 #include "protocol_common.h"
+#include "support/PacedLine.h"
 
 namespace {
 
-constexpr size_t FileSize = 4u << 20;
+constexpr size_t FileSize = 1u << 20;
 constexpr int Deadline = 300000;
+constexpr int Baud = 115200;
 
-// Copies bytes both ways between the master sides of two pseudo-terminals, so that each
-// program has a terminal of its own, as with a socat pair.
-class PtyRelay {
- public:
-  PtyRelay(int A, int B) : a_(A), b_(B) {
-    if (pipe(stop_) != 0) std::abort();
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~PtyRelay() {
-    const char c = 0;
-    if (write(stop_[1], &c, 1) != 1) std::abort();
-    thread_.join();
-    close(stop_[0]);
-    close(stop_[1]);
-  }
+enum Side { Ours, Lrzsz };
 
- private:
-  void Run() {
-    char buffer[65536];
-    for (;;) {
-      pollfd fds[3] = {{a_, POLLIN, 0}, {b_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-      if (poll(fds, 3, -1) < 0) continue;
-      if (fds[2].revents) return;
-      for (int i = 0; i < 2; ++i) {
-        if (!(fds[i].revents & POLLIN)) continue;
-        const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-        for (ssize_t at = 0; n > 0 && at < n;) {
-          const ssize_t w = write(i == 0 ? b_ : a_, buffer + at, static_cast<size_t>(n - at));
-          if (w <= 0) break;
-          at += w;
-        }
-      }
-    }
-  }
-  int a_, b_;
-  int stop_[2];
-  std::thread thread_;
-};
-
-void Reference(const std::string& What, bool OwnTerminals, const std::string& Dir,
-               const std::string& Data) {
-  PtyLink first, second;
-  std::unique_ptr<PtyRelay> relay;
-  if (OwnTerminals) relay = std::make_unique<PtyRelay>(first.Master(), second.Master());
-  const int rxFd = OwnTerminals ? second.Slave() : first.Slave();
-  const int sxFd = OwnTerminals ? first.Slave() : first.Master();
-  const auto start = BenchClock::now();
-  LineProgram rx({"rx", "-c", "sxrx.bin"}, rxFd, rxFd, Dir);
-  LineProgram sx({"sx", "-k", "src.bin"}, sxFd, sxFd, Dir);
-  if (!Pump([&] { return rx.Exited(); }, Deadline)) std::printf("sx to rx: rx did not end\n");
-  const auto end = BenchClock::now();
-  const bool ok = rx.ExitStatus() == 0 && ReadAll(Dir + "/sxrx.bin").compare(0, Data.size(), Data) == 0;
-  PrintRate(What + (ok ? "" : " FAILED"), Data.size(), Seconds(start, end));
-  std::remove((Dir + "/sxrx.bin").c_str());
-}
-
+// Our component on one end of the link.
 struct OurEnd {
-  PtyLink Link;
   TSerComm Port{nullptr};
   TSerXModem Xm{nullptr};
   int Ends = 0;
   int ExitCode = 0;
-  OurEnd() {
-    Port.SetDeviceName(Link.SlavePath());
+  explicit OurEnd(const std::string& Path) {
+    Port.SetDeviceName(Path);
+    Port.SetUserBaudrate(Baud);
     Port.Buffers().SetReadSize(65536);
     Port.Buffers().SetWriteSize(232144);
     Port.Open();
     Xm.SetComm(&Port);
+    Xm.SetTimeout(20000);
     Xm.OnTransferEnd = [this](TObject*, int Code) {
       ++Ends;
       ExitCode = Code;
@@ -93,55 +47,84 @@ struct OurEnd {
   }
 };
 
-void OursToRx(const std::string& Dir, const std::string& Data) {
-  OurEnd ours;
-  std::unique_ptr<LineProgram> rx;
-  BenchClock::time_point start;
-  ours.Xm.SetFileName(Dir + "/src.bin");
-  ours.Xm.SetTimeout(3000);
-  ours.Xm.OnFileInfo = [&](TObject*, const std::string&, int) {
-    rx = std::make_unique<LineProgram>(std::vector<std::string>{"rx", "-c", "ours-rx.bin"},
-                                       ours.Link.Master(), ours.Link.Master(), Dir);
-    // rx flushes its input just after its start byte and after each ACK; a reply faster
-    // than that flush would be lost (a real line's byte time covers it).
-    SleepMs(300);
-    start = BenchClock::now();
-  };
-  ours.Xm.OnPacketEvent = [](TObject*, int, int) {
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  };
-  ours.Xm.StartTransfer();
-  if (!Pump([&] { return rx && rx->Exited(); }, Deadline)) std::printf("ours to rx: rx did not end\n");
-  const auto end = BenchClock::now();
-  // rx's final ACK is often lost as it flushes its line on exit.
-  if (!Pump([&] { return ours.Ends > 0; }, 1000)) {
-    ours.Xm.AbortTransfer();
-    Pump([&] { return ours.Ends > 0; }, 10000);
-  }
-  const bool ok = rx->ExitStatus() == 0 &&
-                  ReadAll(Dir + "/ours-rx.bin").compare(0, Data.size(), Data) == 0;
-  PrintRate(std::string("our sender to rx -c (pty, 0.1 ms hold per block)") + (ok ? "" : " FAILED"),
-            Data.size(), Seconds(start, end));
-  std::remove((Dir + "/ours-rx.bin").c_str());
+// An lrzsz program on one end of the link.
+std::unique_ptr<LineProgram> Launch(const std::vector<std::string>& Argv, const std::string& Path,
+                                    const std::string& Dir) {
+  const int fd = open(Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  auto program = std::make_unique<LineProgram>(Argv, fd, fd, Dir);
+  close(fd);
+  return program;
 }
 
-void SxToOurs(const std::string& Dir, const std::string& Data) {
-  OurEnd ours;
-  ours.Xm.SetMode(tmDownload);
-  ours.Xm.SetProtocol(XModem1K);
-  ours.Xm.SetFileName(Dir + "/sx-ours.bin");
-  ours.Xm.SetTimeout(5000);
-  const auto start = BenchClock::now();
-  LineProgram sx({"sx", "-k", "src.bin"}, ours.Link.Master(), ours.Link.Master(), Dir);
-  ours.Xm.StartTransfer();
-  if (!Pump([&] { return ours.Ends > 0; }, Deadline)) std::printf("sx to ours: no end\n");
+std::string Name(Side S, bool Sending) {
+  if (S == Lrzsz) return Sending ? "sx -k" : "rx -c";
+  return Sending ? "our sender" : "our receiver";
+}
+
+// One transfer; its bytes a second, or 0 when it failed.
+double Run(Side Sender, Side Receiver, double LineRate, TSerXProtocol Protocol, const std::string& Dir,
+           const std::string& Data) {
+  PacedLine link(LineRate);
+  const std::string target = Dir + "/copy.bin";
+  std::remove(target.c_str());
+  std::optional<OurEnd> sender, receiver;
+  std::unique_ptr<LineProgram> sx, rx;
+  BenchClock::time_point start;
+  if (Receiver == Ours) {
+    receiver.emplace(link.FarPath());
+    receiver->Xm.SetMode(tmDownload);
+    receiver->Xm.SetProtocol(Protocol);
+    receiver->Xm.SetFileName(target);
+  }
+  auto startReceiver = [&] {
+    start = BenchClock::now();
+    if (Receiver == Ours)
+      receiver->Xm.StartTransfer();
+    else
+      rx = Launch({"rx", "-c", "copy.bin"}, link.FarPath(), Dir);
+  };
+  if (Sender == Ours) {
+    sender.emplace(link.NearPath());
+    sender->Xm.SetFileName(Dir + "/src.bin");
+    // The receiver starts once the sender's start has purged the line; rx flushes its input
+    // right after its start byte, so the sender answers only after that.
+    sender->Xm.OnFileInfo = [&](TObject*, const std::string&, int) {
+      startReceiver();
+      if (Receiver == Lrzsz) {
+        SleepMs(300);
+        start = BenchClock::now();
+      }
+    };
+    sender->Xm.StartTransfer();
+  } else if (Receiver == Lrzsz) {
+    // As with our sender: rx first, and the sender once rx has flushed after its start byte.
+    startReceiver();
+    SleepMs(300);
+    start = BenchClock::now();
+    sx = Launch({"sx", "-k", "src.bin"}, link.NearPath(), Dir);
+  } else {
+    sx = Launch({"sx", "-k", "src.bin"}, link.NearPath(), Dir);
+    SleepMs(100);
+    startReceiver();
+  }
+  auto received = [&] { return Receiver == Ours ? receiver->Ends > 0 : rx && rx->Exited(); };
+  const bool ended = Pump(received, Deadline);
   const auto end = BenchClock::now();
-  Pump([&] { return sx.Exited(); }, 10000);
-  const bool ok = ours.ExitCode == 0 &&
-                  ReadAll(Dir + "/sx-ours.bin").compare(0, Data.size(), Data) == 0;
-  PrintRate(std::string("sx -k to our receiver (pty)") + (ok ? "" : " FAILED"), Data.size(),
-            Seconds(start, end));
-  std::remove((Dir + "/sx-ours.bin").c_str());
+  if (Sender == Ours && !Pump([&] { return sender->Ends > 0; }, 3000)) {
+    sender->Xm.AbortTransfer();  // rx's last ACK is often lost as it flushes its line on exit
+    Pump([&] { return sender->Ends > 0; }, 10000);
+  }
+  const bool ok = ended && (Receiver == Ours ? receiver->ExitCode == 0 : rx->ExitStatus() == 0) &&
+                  ReadAll(target).compare(0, Data.size(), Data) == 0;
+  const double rate = ok ? Data.size() / Seconds(start, end) : 0;
+  const std::string what = Name(Sender, true) + " to " + Name(Receiver, false) +
+                           (Protocol == XModemG ? ", XMODEM-G" : ", XMODEM-1K") + (ok ? "" : " FAILED");
+  PrintRate(what, Data.size(), Seconds(start, end), LineRate);
+  return rate;
+}
+
+void Ratio(const char* What, double Ours, double Reference) {
+  std::printf("  %-50s %.2fx\n", What, Reference > 0 ? Ours / Reference : 0);
 }
 
 }  // namespace
@@ -153,15 +136,21 @@ int main() {
   }
   const std::string dir = MakeBenchDir();
   const std::string data = WriteRandomFile(dir + "/src.bin", FileSize);
-  std::printf("XMODEM-1K, 4 MiB of random data, one pseudo-terminal (includes rx's 1 s EOT wait)\n");
-  // rx's input flushes meet incoming blocks now and then, costing its 10 s time-out: each
-  // pairing runs three times.
-  for (int run = 1; run <= 3; ++run) {
-    Reference("sx -k to rx -c, one pty", false, dir, data);
-    Reference("sx -k to rx -c, relayed pty pair", true, dir, data);
-    OursToRx(dir, data);
-    SxToOurs(dir, data);
-  }
+  std::printf("1 MiB of random data over a relayed pseudo-terminal pair, not paced\n");
+  const double sxRx = Run(Lrzsz, Lrzsz, 0, XModem1K, dir, data);
+  const double oursRx = Run(Ours, Lrzsz, 0, XModem1K, dir, data);
+  const double sxOurs = Run(Lrzsz, Ours, 0, XModem1K, dir, data);
+  Run(Ours, Ours, 0, XModem1K, dir, data);
+  Ratio("our sender to rx -c against sx -k to rx -c", oursRx, sxRx);
+  Ratio("sx -k to our receiver against sx -k to rx -c", sxOurs, sxRx);
+
+  std::printf("\n1 MiB of random data over the pseudo-terminal line paced at %d baud\n", Baud);
+  const double line = Baud / 10.0;
+  const double pacedSxRx = Run(Lrzsz, Lrzsz, line, XModem1K, dir, data);
+  const double pacedOursRx = Run(Ours, Lrzsz, line, XModem1K, dir, data);
+  Run(Ours, Ours, line, XModem1K, dir, data);
+  Run(Ours, Ours, line, XModemG, dir, data);
+  Ratio("our sender to rx -c against sx -k to rx -c", pacedOursRx, pacedSxRx);
   std::system(("rm -rf " + dir).c_str());
   return 0;
 }

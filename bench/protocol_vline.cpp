@@ -19,9 +19,7 @@ struct Side {
     Port.SetDeviceName(Path);
     Port.SetBaudrate(brUser);
     Port.SetUserBaudrate(Baud);
-    // A streaming sender fills the write queue; the line drains it one whole queue per
-    // write, so a small queue keeps room coming within the write time-out.
-    Port.Buffers().SetWriteSize(4096);
+    Port.Buffers().SetWriteSize(232144);  // as the terminal's port
     Port.Open();
     Xm.SetComm(&Port);
     Xm.SetTimeout(10000);

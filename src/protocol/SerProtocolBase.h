@@ -12,6 +12,7 @@
 #include "framework/Threads.h"
 #include "protocol/TransferCodes.h"
 #include "protocol/TransferFile.h"
+#include "serial/ByteRing.h"
 #include "serial/SerClasses.h"
 #include "serial/SerComm.h"
 
@@ -49,6 +50,11 @@ class TSerProtocol : public TSerCommComponent {
   virtual void StartTransfer();
   virtual void AbortTransfer();
   void CommData(const void* Data, int Count) override;
+  // The port gives the worker no more than its queue takes.
+  int CommRoom() override;
+  // An error reported while the line has gone (unplugged, or its port closed by the
+  // error's handler) ends the transfer at once.
+  void CommEvent(uint32_t Events) override;
 
   TSerNotifyEvent OnTransferStart;
   TSerTransferEndEvent OnTransferEnd;
@@ -106,18 +112,24 @@ class TSerProtocolThread : public TThread {
   int ErrorCount() const { return errorCount_; }
   bool Cancelled() const { return cancelled_; }
 
-  // Main thread: received bytes into the queue.
+  // Main thread: received bytes into the queue, and the room it has for more.
   void PutData(const void* Data, int Count);
+  int Room();
   // Any thread: the component is going away, or the worker's body failed.
   void StopWorker();
   // Any thread: a local abort; the protocol still sends its cancel.
   void CancelWorker();
+  // Main thread: the line has gone; the transfer ends as its time-outs would have ended it.
+  void LineLost();
 
  protected:
   void Execute() override;
 
   // The next received byte, waiting for it; 0 once Cancelled is set.
   virtual int ReadByte();
+  // Count received bytes as ReadByte gives them (zeros once Cancelled is set), taking as
+  // many at a time as are queued.
+  void ReadBytes(uint8_t* Data, int Count);
   virtual void Upload() = 0;
   virtual void Download() = 0;
   virtual void ResetTransfer();
@@ -127,12 +139,20 @@ class TSerProtocolThread : public TThread {
   int PeekByte();
   void SendBuffer(const void* Data, int Count);
   void SendByte(uint8_t Value);
+  // What the port has not put on the line yet is dropped, so that a cancel goes out now.
+  void DiscardOutput();
+  // Waits at most WaitMs until no more than AtMost bytes are still to go out.
+  bool WaitForOutput(int AtMost, int WaitMs);
+  bool LineIsLost() const { return lineLost_; }
 
   void OpenForRead(const std::string& FileName);
   // Creates the file to receive under FileName, or under the next free numbered name
   // when that one is taken; FileName becomes the name used.
   void OpenForWrite(std::string& FileName);
   void CloseFile() { stream_.Close(); }
+  // Closes the file; one created to receive into goes again when the transfer failed, so
+  // that no truncated copy is left under the name asked for.
+  void FinishFile();
   bool AtEndOfFile() const;
   TTransferFile& Stream() { return stream_; }
 
@@ -146,16 +166,19 @@ class TSerProtocolThread : public TThread {
   bool QueueEmpty();
   int TakeQueued();
   void WaitForData();
+  void EndIfLineFailed();
   void EndThroughFailure();
 
   TSerProtocol* owner_;
-  TSerCommBuffer queue_;
+  ByteRing queue_;
   const int queueBound_;
   TSerCriticalSection queueLock_;
   TSerWaitEvent dataEvent_;
   TTransferFile stream_;
+  std::string created_;  // the file this transfer created to receive into
   std::atomic<int> errorCode_{0};
   std::atomic<int> errorCount_{0};
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> overflow_{false};
+  std::atomic<bool> lineLost_{false};
 };

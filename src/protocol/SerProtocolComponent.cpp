@@ -1,3 +1,5 @@
+#include <climits>
+
 #include "framework/ExceptionReport.h"
 #include "protocol/SerProtocolBase.h"
 
@@ -51,6 +53,12 @@ void TSerProtocol::AbortTransfer() {
 
 void TSerProtocol::CommData(const void* Data, int Count) {
   if (Count > 0 && worker_) worker_->PutData(Data, Count);
+}
+
+int TSerProtocol::CommRoom() { return worker_ ? worker_->Room() : INT_MAX; }
+
+void TSerProtocol::CommEvent(uint32_t Events) {
+  if ((Events & EV_ERR) && worker_ && Dispatcher().LineGone()) worker_->LineLost();
 }
 
 void TSerProtocol::DoTransferStart() { RaiseEvent(OnTransferStart); }

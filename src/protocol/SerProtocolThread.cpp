@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <mutex>
 
@@ -34,6 +35,7 @@ void TSerProtocolThread::Execute() {
     } catch (...) {
       EndThroughFailure();
     }
+    FinishFile();  // before the end is reported: its handler may use the file
     StopWorker();
   }
 }
@@ -74,6 +76,11 @@ void TSerProtocolThread::PutData(const void* Data, int Count) {
   dataEvent_.SetEvent();  // also after an overflow, so that the reader notices it
 }
 
+int TSerProtocolThread::Room() {
+  std::lock_guard<TSerCriticalSection> lock(queueLock_);
+  return overflow_ ? 0 : queueBound_ - queue_.Size();
+}
+
 bool TSerProtocolThread::QueueEmpty() {
   std::lock_guard<TSerCriticalSection> lock(queueLock_);
   return queue_.Size() == 0;
@@ -82,36 +89,59 @@ bool TSerProtocolThread::QueueEmpty() {
 int TSerProtocolThread::TakeQueued() {
   std::lock_guard<TSerCriticalSection> lock(queueLock_);
   uint8_t byte = 0;
-  queue_.Extract(&byte, 1);
+  queue_.Take(&byte, 1);
   return byte;
 }
 
 int TSerProtocolThread::PeekByte() {
   std::lock_guard<TSerCriticalSection> lock(queueLock_);
   if (queue_.Size() == 0) return -1;
-  return queue_.Data()[0];
+  return queue_.First();
 }
 
 // Each Timeout without data counts an error; the wait goes on until data, a cancel or
 // an overflow arrives, or the error limit ends the transfer.
 void TSerProtocolThread::WaitForData() {
-  while (!overflow_ && !cancelled_ && QueueEmpty()) {
+  while (!overflow_ && !cancelled_ && !lineLost_ && QueueEmpty()) {
     dataEvent_.ResetEvent();
+    owner_->Dispatcher().ResumeReceive();  // bytes the port held back for want of room
     // Data or a request that landed before the reset must not be slept through.
-    if (overflow_ || cancelled_ || !QueueEmpty()) break;
+    if (overflow_ || cancelled_ || lineLost_ || !QueueEmpty()) break;
     if (dataEvent_.WaitFor(static_cast<uint32_t>(owner_->Timeout())) != wrSignaled)
       RecordError(TransferError::Timeout, false);
   }
 }
 
-int TSerProtocolThread::ReadByte() {
-  WaitForData();
+void TSerProtocolThread::EndIfLineFailed() {
   if (overflow_) {
     SendCancel();
     FinishTransfer(TransferExit::QueueOverflow);
   }
+  // Nothing reaches a line that has gone: no cancel is sent.
+  if (lineLost_) FinishTransfer(TransferExit::TooManyErrors);
+}
+
+int TSerProtocolThread::ReadByte() {
+  WaitForData();
+  EndIfLineFailed();
   if (cancelled_) return 0;
   return TakeQueued();
+}
+
+void TSerProtocolThread::ReadBytes(uint8_t* Data, int Count) {
+  while (Count > 0) {
+    WaitForData();
+    EndIfLineFailed();
+    if (cancelled_) {
+      std::fill(Data, Data + Count, 0);
+      return;
+    }
+    std::lock_guard<TSerCriticalSection> lock(queueLock_);
+    const int n = std::min(Count, queue_.Size());
+    queue_.Take(Data, n);
+    Data += n;
+    Count -= n;
+  }
 }
 
 void TSerProtocolThread::SendBuffer(const void* Data, int Count) {
@@ -119,6 +149,14 @@ void TSerProtocolThread::SendBuffer(const void* Data, int Count) {
 }
 
 void TSerProtocolThread::SendByte(uint8_t Value) { SendBuffer(&Value, 1); }
+
+void TSerProtocolThread::DiscardOutput() {
+  if (!Terminated()) owner_->Dispatcher().PurgeOutput();
+}
+
+bool TSerProtocolThread::WaitForOutput(int AtMost, int WaitMs) {
+  return owner_->Dispatcher().WaitForOutQue(AtMost, WaitMs);
+}
 
 void TSerProtocolThread::OpenForRead(const std::string& FileName) {
   if (stream_.OpenExisting(FileName)) return;
@@ -129,11 +167,18 @@ void TSerProtocolThread::OpenForRead(const std::string& FileName) {
 void TSerProtocolThread::OpenForWrite(std::string& FileName) {
   std::string used;
   if (stream_.CreateNew(FileName, UniqueFileName(FileName), used)) {
-    FileName = used;
+    FileName = created_ = used;
     return;
   }
   SendCancel();
   FinishTransfer(TransferExit::CreateFailed);
+}
+
+void TSerProtocolThread::FinishFile() {
+  CloseFile();
+  if (!created_.empty() && owner_->ExitCode() != TransferExit::Success)
+    std::remove(created_.c_str());
+  created_.clear();
 }
 
 bool TSerProtocolThread::AtEndOfFile() const { return stream_.Position() == stream_.Size(); }
@@ -172,5 +217,10 @@ void TSerProtocolThread::StopWorker() {
 
 void TSerProtocolThread::CancelWorker() {
   cancelled_ = true;
+  dataEvent_.SetEvent();
+}
+
+void TSerProtocolThread::LineLost() {
+  lineLost_ = true;
   dataEvent_.SetEvent();
 }

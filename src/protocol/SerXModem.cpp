@@ -27,9 +27,12 @@ void TSerXModemThread::Download() {
   ReceiveFile(xOwner_->FileName(), 0, StartByteOf(xOwner_->Protocol()));
 }
 
+// A sender's blocks that the line has not taken yet go first, so that the far end sees the
+// cancel now and no block after it. A receiver has only replies queued.
 void TSerXYModemThread::SendCancel() {
-  SendByte(xmodem::CAN);
-  SendByte(xmodem::CAN);
+  if (sending_) DiscardOutput();
+  const uint8_t cancel[] = {xmodem::CAN, xmodem::CAN};
+  SendBuffer(cancel, sizeof cancel);
 }
 
 void TSerXYModemThread::ClearBlock() { std::memset(Block, 0, sizeof Block); }

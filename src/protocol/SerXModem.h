@@ -60,10 +60,20 @@ class TSerXYModemThread : public TSerProtocolThread {
  protected:
   void SendCancel() override;
 
+  // One block as it goes on the line, with the file position after its data was read.
+  struct Frame {
+    uint8_t Bytes[3 + 1024 + 2];
+    int Size = 0;
+    int64_t Position = 0;
+    bool Last = false;
+  };
+
   void ClearBlock();
   void SendFile(const std::string& FileName);
   uint8_t WaitForStart();
-  void SendBlock(int Counter, int N, uint8_t StartByte);
+  // Sends F until it is acknowledged (or, streaming, until the line has room for the
+  // next); WhileSent runs once, as soon as the frame has first gone to the port.
+  void SendBlock(const Frame& F, uint8_t StartByte, const std::function<void()>& WhileSent);
   void SendEndOfTransfer();
   void ReceiveFile(std::string FileName, int ExpectedSize, uint8_t StartByte);
   int ReceiveBlock(int Counter, uint8_t StartByte);
@@ -79,12 +89,15 @@ class TSerXYModemThread : public TSerProtocolThread {
  private:
   void ReadFileBlock(int N);
   void WriteFileBlock(int N, int ExpectedSize);
-  void SendFrame(int Counter, int N, uint8_t StartByte);
+  void PrepareFrame(Frame& F, int Counter, int N, uint8_t StartByte);
+  void WaitForLine();
+  [[noreturn]] void EndByRemoteCancel();
   // Reads a block's number, its complement, its data and its check; true when the check
   // matches. Number receives the block number.
   bool ReadBlockBody(int N, uint8_t StartByte, int& Number);
 
   TSerXYModem* xyOwner_;
+  bool sending_ = false;
 };
 
 class TSerXModemThread : public TSerXYModemThread {

@@ -21,8 +21,9 @@ void TSerXYModemThread::ReceiveFile(std::string FileName, int ExpectedSize, uint
     ++counter;
     const int n = ReceiveBlock(counter, StartByte);
     WriteFileBlock(n, ExpectedSize);
-    ReportPacket(counter, Low32(Stream().Position()));
+    // Acknowledged before it is reported: the sender goes on meanwhile.
     if (StartByte != StartStreaming) SendByte(ACK);
+    ReportPacket(counter, Low32(Stream().Position()));
   }
 }
 
@@ -40,12 +41,12 @@ void TSerXYModemThread::WriteFileBlock(int N, int ExpectedSize) {
 bool TSerXYModemThread::ReadBlockBody(int N, uint8_t StartByte, int& Number) {
   Number = ReadByte();
   ReadByte();  // the complement, not verified
+  ReadBytes(Block, N);
   uint16_t computed = 0;
-  for (int i = 0; i < N; ++i) {
-    const uint8_t byte = static_cast<uint8_t>(ReadByte());
-    Block[i] = byte;
-    computed = StartByte == NAK ? static_cast<uint8_t>(computed + byte)
-                                : crc16::Update(computed, byte);
+  if (StartByte == NAK) {
+    for (int i = 0; i < N; ++i) computed = static_cast<uint8_t>(computed + Block[i]);
+  } else {
+    computed = crc16::Compute(Block, static_cast<size_t>(N));
   }
   uint16_t received = static_cast<uint16_t>(ReadByte());
   if (StartByte != NAK) received = static_cast<uint16_t>((received << 8) | ReadByte());

@@ -40,8 +40,9 @@ struct PacedLine::Way {
       Last = Now;
       return -1;
     }
-    Credit = std::min(Credit + std::chrono::duration<double>(Now - Last).count() * Rate,
-                      std::max(burst, static_cast<double>(Buffer.size())));
+    Credit = Rate <= 0 ? static_cast<double>(Buffer.size())
+                       : std::min(Credit + std::chrono::duration<double>(Now - Last).count() * Rate,
+                                  std::max(burst, static_cast<double>(Buffer.size())));
     Last = Now;
     const size_t due = std::min(Buffer.size(), static_cast<size_t>(Credit));
     DestinationFull = false;

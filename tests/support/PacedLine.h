@@ -17,6 +17,7 @@ class PacedLine {
  public:
   enum Direction { NearToFar = 0, FarToNear = 1 };
 
+  // BytesPerSecond 0: not paced, the relay passes bytes on as fast as the ends take them.
   explicit PacedLine(double BytesPerSecond);
   ~PacedLine();
   PacedLine(const PacedLine&) = delete;
