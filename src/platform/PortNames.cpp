@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <mutex>
+#include <span>
 
 namespace {
 
@@ -21,8 +23,10 @@ struct Family {
   int FirstPort;
 };
 constexpr int PortsPerFamily = 32;
-constexpr Family OnBoard{"ttyS", 1};
-constexpr Family Others[] = {{"ttyUSB", 33}, {"ttyACM", 65}, {"ttyAMA", 97}, {"rfcomm", 129}};
+constexpr Family Families[] = {
+    {"ttyS", 1}, {"ttyUSB", 33}, {"ttyACM", 65}, {"ttyAMA", 97}, {"rfcomm", 129}};
+constexpr const Family& OnBoard = Families[0];
+constexpr std::span<const Family> Others(Families + 1, std::size(Families) - 1);
 constexpr int FirstPtyPort = 1000;
 
 std::mutex rootMutex;
@@ -41,6 +45,13 @@ bool ParseNumber(const std::string& Text, int& Value) {
     Value = Value * 10 + (c - '0');
   }
   return true;
+}
+
+// The node's number within family F (ttyUSB7 -> 7); false for any other name.
+bool NodeNumber(const std::string& Name, const Family& F, int& N) {
+  const std::string prefix = F.Prefix;
+  return Name.rfind(prefix, 0) == 0 && ParseNumber(Name.substr(prefix.size()), N) &&
+         N < PortsPerFamily;
 }
 
 bool IsCharDevice(const std::string& Path, struct stat& St) {
@@ -69,12 +80,10 @@ std::vector<int> FindNodes(const std::string& Root, const Family& F, bool NeedUa
   const std::string dev = Under(Root, "dev");
   DIR* dir = opendir(dev.c_str());
   if (!dir) return found;
-  const std::string prefix = F.Prefix;
   while (dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
     int n;
-    if (name.rfind(prefix, 0) != 0 || !ParseNumber(name.substr(prefix.size()), n)) continue;
-    if (n >= PortsPerFamily) continue;
+    if (!NodeNumber(name, F, n)) continue;
     const std::string path = dev + "/" + name;
     struct stat st;
     if (!IsCharDevice(path, st)) continue;
@@ -102,6 +111,14 @@ std::string DeviceRoot() {
   return root;
 }
 
+std::string DeviceDirectory() { return Under(DeviceRoot(), "dev"); }
+
+bool IsPortNode(const std::string& NodeName) {
+  int n;
+  return std::any_of(std::begin(Families), std::end(Families),
+                     [&](const Family& F) { return NodeNumber(NodeName, F, n); });
+}
+
 std::vector<std::string> OnBoardPortNames() {
   std::vector<std::string> names;
   AppendNames(names, OnBoard, FindNodes(DeviceRoot(), OnBoard, true));
@@ -124,7 +141,7 @@ std::string DevicePathOfPort(const std::string& Name) {
   if (head != "COM" || !ParseNumber(Name.substr(3), port) || Name[3] == '0') return {};
   if (port >= FirstPtyPort) return "/dev/pts/" + std::to_string(port - FirstPtyPort);
   const std::string r = DeviceRoot();
-  for (const Family& f : {OnBoard, Others[0], Others[1], Others[2], Others[3]})
+  for (const Family& f : Families)
     if (port >= f.FirstPort && port < f.FirstPort + PortsPerFamily)
       return Under(r, "dev/" + std::string(f.Prefix) + std::to_string(port - f.FirstPort));
   return {};

@@ -13,6 +13,11 @@ std::vector<std::string> OnBoardPortNames();
 // Second pass: every other serial device (ttyUSB*, ttyACM*, ttyAMA*, rfcomm*).
 std::vector<std::string> OtherPortNames();
 
+// The folder that discovery lists ("<root>/dev").
+std::string DeviceDirectory();
+// True for a node name of that folder that discovery can list (ttyUSB0, ttyS3, ...).
+bool IsPortNode(const std::string& NodeName);
+
 // "COM33" -> "<root>/dev/ttyUSB0" (root "/" gives "/dev/ttyUSB0"); "COM1005" ->
 // "/dev/pts/5"; a name with a "/" as it stands; an unknown name -> empty.
 std::string DevicePathOfPort(const std::string& Name);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/PortDescription.h"
 #include "platform/PortNames.h"
 #include "platform/DeviceTestSupport.h"
 #include "platform/SerialDevice.h"
@@ -112,4 +113,29 @@ TEST_F(PortNamesTest, MissingDevicesAreNotFound) {
   fs::remove_all(root_ / "dev");
   EXPECT_TRUE(OtherPortNames().empty());
   EXPECT_TRUE(OnBoardPortNames().empty());
+}
+
+// Two adapters told apart by their USB devices' strings: a serial converter (its tty's
+// device is its port, two levels below the USB device) and a modem-class board (its tty's
+// device is the interface, one level below) whose serial number sysfs does not give.
+TEST_F(PortNamesTest, DescriptionsTellAdaptersApartBySysfs) {
+  auto usb = [&](const std::string& Device, const std::string& Tty, const std::string& Below,
+                 std::initializer_list<std::pair<const char*, const char*>> Strings) {
+    const fs::path device = root_ / "sys/devices/usb1" / Device;
+    fs::create_directories(device / Below);
+    std::ofstream(device / "idVendor") << "0403\n";
+    for (const auto& [name, value] : Strings) std::ofstream(device / name) << value << "\n";
+    fs::create_directories(root_ / "sys/class/tty" / Tty);
+    fs::create_symlink(device / Below, root_ / "sys/class/tty" / Tty / "device");
+  };
+  usb("1-1", "ttyUSB0", "1-1:1.0/ttyUSB0",
+      {{"manufacturer", "FTDI"}, {"product", "FT232R UART\x01"}, {"serial", "A50285BI"}});
+  usb("1-2", "ttyACM0", "1-2:1.0", {{"manufacturer", "Arduino"}, {"product", "Uno"}});
+  fs::create_directories(root_ / "sys/class/tty/ttyS0/device");  // no USB device above it
+  const std::string dev = (root_ / "dev").string();
+  EXPECT_EQ(PortDescription("COM33"),
+            dev + "/ttyUSB0\nManufacturer: FTDI\nProduct: FT232R UART\nSerial number: A50285BI");
+  EXPECT_EQ(PortDescription("COM65"), dev + "/ttyACM0\nManufacturer: Arduino\nProduct: Uno");
+  EXPECT_EQ(PortDescription("COM1"), dev + "/ttyS0");
+  EXPECT_EQ(PortDescription("COM1005"), "/dev/pts/5");
 }
