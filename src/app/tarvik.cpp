@@ -18,12 +18,12 @@
 
 #include "app/Handlers.h"
 #include "app/Latin1.h"
+#include "app/PortBox.h"
 #include "app/TextSet.h"
 #include "app/ToolImages.h"
 #include "app/XModem.h"
 #include "app/about.h"
 #include "framework/IntConvert.h"
-#include "platform/PortNames.h"
 
 namespace {
 
@@ -31,20 +31,6 @@ const char* const BaudRates[] = {"110",    "300",    "600",     "1200",    "2400
                                  "4800",   "9600",   "14400",   "19200",   "28800",
                                  "38400",  "56000",  "57600",   "115200",  "128000",
                                  "232558", "476190", "1000000", "2000000", "5000000"};
-
-// The sorted position for Text: letter case does not count, so "<none>" comes first
-// and COM10 before COM2.
-int SortedPosition(const QComboBox* Box, const QString& Text) {
-  int at = 0;
-  while (at < Box->count() && Box->itemText(at).toLower() <= Text.toLower()) ++at;
-  return at;
-}
-
-void InsertPort(QComboBox* Box, const QString& Name) {
-  int at = SortedPosition(Box, Name);
-  Box->insertItem(at, Name);
-  Box->setItemData(at, FromBytes(DevicePathOfPort(ToBytes(Name))), Qt::ToolTipRole);
-}
 
 void Select(QComboBox* Box, int Index) {
   QSignalBlocker blocker(Box);
@@ -318,7 +304,7 @@ void TfrmTerm::TypedPortConfirmed() {
   {
     QSignalBlocker blocker(cboPort);
     InsertPort(cboPort, name);
-    cboPort->setCurrentIndex(cboPort->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    cboPort->setCurrentIndex(FindPort(cboPort, name));
   }
   ShowPortToolTip();
   cboPortChange();
