@@ -79,6 +79,7 @@ void TfrmTerm::getSettings() {
     resize(width(), ini.ReadInteger("Form", "HeightTERM", 436));
     move(ini.ReadInteger("Form", "leftTERM", 367), y());
     move(x(), ini.ReadInteger("Form", "topTERM", 256));
+    SetMark(AutoReconnect1, ini.ReadBool("Replug", "AutoReconnect", true));
     int port = ini.ReadInteger("Comms", "Port", 1);
     if (!SerComm1->Active()) SerComm1->SetPortNum(PortNumFromItem(port));
     QSignalBlocker blocker(cboPort);
@@ -110,6 +111,7 @@ void TfrmTerm::WriteSettings() {
     ini.WriteInteger("Form", "heightTERM", height());
     ini.WriteInteger("Form", "leftTERM", x());
     ini.WriteInteger("Form", "topTERM", y());
+    ini.WriteBool("Replug", "AutoReconnect", AutoReconnect1->isChecked());
   } catch (const std::exception&) {
     Dialogs().Message(this, "Cant update settings");
   }

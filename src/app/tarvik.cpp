@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QToolButton>
 #include <chrono>
@@ -24,6 +25,7 @@
 #include "app/XModem.h"
 #include "app/about.h"
 #include "framework/IntConvert.h"
+#include "platform/DeviceNodeWatch.h"
 
 namespace {
 
@@ -57,6 +59,7 @@ TfrmTerm::TfrmTerm(QWidget* Parent) : QMainWindow(Parent) {
   FillLists();
   BindHandlers();
   CreateSending();
+  CreateReplug();
   FirstActivation = true;
 }
 
@@ -190,6 +193,7 @@ void TfrmTerm::SetConnected(bool Pressed) {
 }
 
 void TfrmTerm::spdConnectClick() {
+  ForgetLostPort();
   if (SerComm1->Active()) {
     SerComm1->Close();
     SetConnected(false);
@@ -249,6 +253,7 @@ int TfrmTerm::PortNumFromItem(int Index) const {
 }
 
 void TfrmTerm::cboPortChange() {
+  ForgetLostPort();
   if (SerComm1->Active()) {
     SerComm1->Close();
     SetConnected(false);
@@ -291,6 +296,7 @@ void TfrmTerm::RefreshPorts1Click() {
   cboPort->setCurrentIndex(0);
   cboPort->addItem("<none>");
   for (const std::string& name : names) InsertPort(cboPort, FromBytes(name));
+  listedPorts_ = names;
   cboPort->setCurrentIndex(-1);
   ShowPortToolTip();
 }

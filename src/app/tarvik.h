@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/ActivationTracker.h"
 #include "app/DialogSeam.h"
@@ -17,6 +18,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QSocketNotifier;
 class QStatusBar;
 class QTimer;
 class QToolBar;
@@ -24,6 +26,7 @@ class QToolButton;
 class TfrmTransfer;
 class TAboutBox;
 class TfrmXModem;
+class DeviceNodeWatch;
 
 class TfrmTerm : public QMainWindow, public ActivationAware {
  public:
@@ -84,6 +87,12 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void ToolButton9Click();
   void SendBinaryFile();
 
+  // Unplug and replug: a port that goes away is closed at once and, unless switched off
+  // with AutoReconnect1, reopened when its device node comes back; the port box follows
+  // the device nodes that come and go.
+  void SerComm1Error(TObject* Sender, int Errors);
+  void DeviceNodesChanged();
+
   // Pane look.
   QColor PaneBackground() const;
   void SetPaneBackground(const QColor& Colour);
@@ -136,6 +145,7 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   QAction* Reset1 = nullptr;
   QAction* DTRlow1 = nullptr;
   QAction* HWFlow1 = nullptr;
+  QAction* AutoReconnect1 = nullptr;
   QAction* About1 = nullptr;
 
   // The file-open dialog's state (filter, chosen filter, initial directory).
@@ -172,6 +182,11 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void WaitForCharacter(char Awaited);
   bool WaitForClearToSend();
   void HandleEventsOnce(bool MayWait);
+  void CreateReplug();
+  void ForgetLostPort();
+  void FollowPortList();
+  void LostPortNodeChanged();
+  void ShowLineStatus(const QString& Text, const QString& Detail);
 
   std::unique_ptr<TSerComm> port_;
   QString paneFontName_;
@@ -179,4 +194,14 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   TAboutBox* AboutBox_ = nullptr;
   TfrmXModem* frmXModem_ = nullptr;
   bool closing_ = false;  // the window is closing: every send wait gives up
+
+  // The port that went away while connected, until it is reopened or the user connects
+  // or picks a port: its name ("COM33") and its node in the watched folder ("ttyUSB0").
+  struct LostPort {
+    std::string Name, Node;
+  };
+  std::optional<LostPort> lostPort_;
+  std::unique_ptr<DeviceNodeWatch> nodeWatch_;
+  std::unique_ptr<QSocketNotifier> nodeNews_;  // on nodeWatch_'s descriptor
+  std::vector<std::string> listedPorts_;  // what discovery found last
 };

@@ -93,6 +93,8 @@ void TfrmTerm::CreateMenus() {
   Reset1 = AddItem(serial, "Reset1", "&Reset");
   DTRlow1 = AddItem(serial, "DTRlow1", "&DTR low", true);
   HWFlow1 = AddItem(serial, "HWFlow1", "&CTS Flow Control", true);
+  AutoReconnect1 = AddItem(serial, "AutoReconnect1", "&Auto Reconnect", true);
+  AutoReconnect1->setChecked(true);
   About1 = bar->addAction("&About");
   About1->setObjectName("About1");
 }

@@ -49,6 +49,7 @@ TEST_F(MainSettings, FirstStartWithoutFileHasEveryDefault) {
   EXPECT_EQ(term.SerComm1->Stopbits(), sb2);
   for (QAction* item : {term.HWFlow1, term.Echo1, term.mnuCtrl, term.DTRlow1})
     EXPECT_FALSE(item->isChecked()) << item->objectName().toStdString();
+  EXPECT_TRUE(term.AutoReconnect1->isChecked());
   EXPECT_EQ(term.PaneFontName(), "Fixedsys");
   EXPECT_EQ(term.mmoTerm->font().pointSize(), 9);
   EXPECT_EQ(term.PaneTextColour(), QColor(255, 255, 0));
@@ -84,6 +85,7 @@ TEST_F(MainSettings, SaveWritesKeysInOrderAndKeepsUnknownLines) {
   auto w = Start();
   TfrmTerm& term = *w->frmTerm;
   term.Echo1->setChecked(true);
+  term.AutoReconnect1->setChecked(false);
   term.resize(600, 500);
   term.move(10, 20);
   term.FormClose();
@@ -92,7 +94,9 @@ TEST_F(MainSettings, SaveWritesKeysInOrderAndKeepsUnknownLines) {
   EXPECT_EQ(text.find("; written by hand\n[Mine]\nColour=red\n[Comms]\nBaud=13\nKeepMe=yes\n"), 0u)
       << text;
   EXPECT_NE(text.find("Ctrl=0\nDTRLow=0\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("[Form]\nwidthTERM=600\nheightTERM=500\nleftTERM=10\ntopTERM=20\n"),
+  // The switch for reconnecting has a section of its own, after the window's sections.
+  EXPECT_NE(text.find("[Form]\nwidthTERM=600\nheightTERM=500\nleftTERM=10\ntopTERM=20\n"
+                      "[Replug]\nAutoReconnect=0\n"),
             std::string::npos)
       << text;
   EXPECT_NE(text.find("[Window]\nFont=Fixedsys\nFontColour=65535\nFontSize=9\nColour=10485760\n"),
@@ -108,6 +112,7 @@ TEST_F(MainSettings, SaveWritesKeysInOrderAndKeepsUnknownLines) {
   auto again = Start();
   EXPECT_EQ(again->frmTerm->cboBaudRate->currentText(), "115200");
   EXPECT_TRUE(again->frmTerm->Echo1->isChecked());
+  EXPECT_FALSE(again->frmTerm->AutoReconnect1->isChecked());
   EXPECT_EQ(again->frmTerm->width(), 600);
   EXPECT_EQ(again->frmTerm->height(), 500);
   EXPECT_EQ(again->frmTerm->pos(), QPoint(10, 20));

@@ -24,10 +24,15 @@ class TestDeviceRoot {
 
   // dev/<Node> becomes a link to Target.
   void Link(const std::string& Node, const std::string& Target) const {
-    QFile::link(QString::fromStdString(Target), QDir(dir_.path()).filePath(QString::fromStdString("dev/" + Node)));
+    QFile::link(QString::fromStdString(Target), NodePath(Node));
   }
+  // dev/<Node> goes, as an unplugged adapter's node does.
+  void Unlink(const std::string& Node) const { QFile::remove(NodePath(Node)); }
 
  private:
+  QString NodePath(const std::string& Node) const {
+    return QDir(dir_.path()).filePath(QString::fromStdString("dev/" + Node));
+  }
   QTemporaryDir dir_;
 };
 
