@@ -179,14 +179,17 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   bool ChooseFileToSend();
   void ShowSendProgress(int Maximum);
   void HideSendProgress();
-  void WaitForCharacter(char Awaited);
-  bool WaitForClearToSend();
+  void WaitForCharacter(char Awaited, int HangUps);
+  bool WaitForClearToSend(int HangUps);
   void HandleEventsOnce(bool MayWait);
   void CreateReplug();
   void ForgetLostPort();
   void FollowPortList();
   void LostPortNodeChanged();
   void ShowLineStatus(const QString& Text, const QString& Detail);
+  // Sends end when the line goes away: a hang-up since Mark (hangUps_ then).
+  bool LineLostSince(int Mark) const { return hangUps_ != Mark; }
+  void SendEnded(int Mark);
 
   std::unique_ptr<TSerComm> port_;
   QString paneFontName_;
@@ -201,6 +204,7 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
     std::string Name, Node;
   };
   std::optional<LostPort> lostPort_;
+  int hangUps_ = 0;
   std::unique_ptr<DeviceNodeWatch> nodeWatch_;
   std::unique_ptr<QSocketNotifier> nodeNews_;  // on nodeWatch_'s descriptor
   std::vector<std::string> listedPorts_;  // what discovery found last

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProgressBar>
 #include <QSignalBlocker>
 #include <QSocketNotifier>
 #include <algorithm>
@@ -37,6 +38,7 @@ void TfrmTerm::CreateReplug() {
 // The port reports its hang-up once; line errors are not asked for (MonitorEvents).
 void TfrmTerm::SerComm1Error(TObject*, int Errors) {
   if (!(Errors & CE_IOE) || !SerComm1->Active()) return;
+  ++hangUps_;
   const std::string name = SerComm1->GetDeviceFileName();
   const std::string path = DevicePathOfPort(name);
   SerComm1->Close();
@@ -114,4 +116,12 @@ void TfrmTerm::ForgetLostPort() {
 void TfrmTerm::ShowLineStatus(const QString& Text, const QString& Detail) {
   staPanel1->setText(Text);
   staPanel1->setToolTip(Detail);
+}
+
+// A send that the line's going away ended says so, its progress back at the start.
+void TfrmTerm::SendEnded(int Mark) {
+  if (!LineLostSince(Mark)) return;
+  ProgressBar1->setValue(0);
+  const QString port = FromBytes(SerComm1->GetDeviceFileName());
+  ShowLineStatus("Send stopped", port + " went away during the send");
 }

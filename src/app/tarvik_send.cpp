@@ -247,9 +247,11 @@ void TfrmTerm::SendTextFile() {
   std::vector<std::string> lines = SplitTextLines(ReadWholeFile(name));
   ShowSendProgress(static_cast<int>(std::min<size_t>(lines.size(), INT_MAX)));
   bool sendingLines = false;
-  AtScopeEnd end([this, &sendingLines] {
+  const int hangUps = hangUps_;
+  AtScopeEnd end([this, &sendingLines, hangUps] {
     HideSendProgress();
     if (sendingLines) SendingText = false;
+    SendEnded(hangUps);
   });
   CancelSend = false;
   std::optional<char> awaited;
@@ -265,22 +267,22 @@ void TfrmTerm::SendTextFile() {
     ProgressBar1->setValue(static_cast<int>(i));
     const TTextTransferSettings now = frmTransfer_->TextTransferSettings();
     if (now.WaitEolDelay) PauseHoldingTheWindow(StrToInt(now.EolDel));
-    if (awaited) WaitForCharacter(*awaited);
+    if (awaited) WaitForCharacter(*awaited, hangUps);
     if (closing_) break;
     showReceived(ReceivedText);
     ReceivedText.clear();
-    if (CancelSend) break;
+    if (CancelSend || LineLostSince(hangUps)) break;
   }
 }
 
-// Until the awaited character has arrived (anywhere in what is held) or Cancel is
-// pressed; events are handled at least once before the first look.
-void TfrmTerm::WaitForCharacter(char Awaited) {
+// Until the awaited character has arrived (anywhere in what is held), Cancel is pressed
+// or the line goes away; events are handled at least once before the first look.
+void TfrmTerm::WaitForCharacter(char Awaited, int HangUps) {
   bool firstPass = true;
   do {
     HandleEventsOnce(!firstPass);
     firstPass = false;
-    if (CancelSend || closing_) return;
+    if (CancelSend || closing_ || LineLostSince(HangUps)) return;
   } while (ReceivedText.find(Awaited) == std::string::npos);
 }
 
@@ -304,16 +306,18 @@ bool TfrmTerm::RunTransferAutomation() {
 
   // The wait counts ticks of Timer1; a running timer keeps its phase.
   WaitTicks = 0;
+  const int hangUps = hangUps_;
   bool firstPass = true;
   do {
     // A send started and ended inside this wait stops the timer; this wait still needs it.
     if (!Timer1->isActive()) Timer1->start();
     HandleEventsOnce(!firstPass);
     firstPass = false;
-  } while (!(WaitTicks > wait / 10.0) && !closing_);
+  } while (!(WaitTicks > wait / 10.0) && !closing_ && !LineLostSince(hangUps));
   Timer1->stop();
   CancelSend = false;
-  return !closing_;  // the window closed meanwhile, and its port with it
+  // The window closed meanwhile, and its port with it, or the line went away.
+  return !closing_ && !LineLostSince(hangUps);
 }
 
 // Binary file.
@@ -332,31 +336,34 @@ void TfrmTerm::SendBinaryFile() {
   }
   ByteFile file(FileSystemName(name));
   ShowSendProgress(static_cast<int>(std::min<int64_t>(file.Size(), INT_MAX)));
-  AtScopeEnd end([this] {
+  const int hangUps = hangUps_;
+  AtScopeEnd end([this, hangUps] {
     HideSendProgress();
     ProgressBar1->setValue(0);
     CancelSend = false;
+    SendEnded(hangUps);
   });
   CancelSend = false;
   int written = 0;
   for (char byte; file.Next(byte);) {
-    if (!WaitForClearToSend()) break;
+    if (!WaitForClearToSend(hangUps)) break;
     SerComm1->WriteChar(byte);
     ProgressBar1->setValue(++written);
     HandleEventsOnce(false);
-    if (CancelSend || closing_) break;
+    if (CancelSend || closing_ || LineLostSince(hangUps)) break;
   }
 }
 
-// CTS is asked afresh before every byte; false when Cancel ends the wait.
-bool TfrmTerm::WaitForClearToSend() {
+// CTS is asked afresh before every byte; false when Cancel or the line's going away ends
+// the wait.
+bool TfrmTerm::WaitForClearToSend(int HangUps) {
   if (SerComm1->GetModemState(1)) return true;
   QTimer recheck;
   recheck.setSingleShot(true);
   do {
     recheck.start(CtsRecheckMs);  // wakes the pass below when nothing else does
     HandleEventsOnce(true);
-    if (CancelSend || closing_) return false;
+    if (CancelSend || closing_ || LineLostSince(HangUps)) return false;
   } while (!SerComm1->GetModemState(1));
   return true;
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "SendRig.h"
+#include "support/PtyPair.h"
 
 namespace {
 
@@ -69,6 +70,23 @@ TEST_F(BinarySend, ResendSendsTheLastTextFileAsRawBytes) {
   ExpectBoardGot("a\rb\r");
   term->ToolButton9->click();
   ExpectBoardGot("a\rb\ra\nb\r\n");
+}
+
+// Pulled mid-file: the port closes and its CTS reads off, which must not hold the send.
+TEST_F(BinarySend, UnplugEndsTheSendAtOnce) {
+  PtyPair adapter;
+  Connect(adapter.SlavePath);
+  std::chrono::steady_clock::time_point unplugged;
+  SendScript script(term);
+  script.Then([&] {
+    if (term->ProgressBar1->value() < 1000) return false;
+    adapter.CloseMaster();
+    unplugged = std::chrono::steady_clock::now();
+    return true;
+  });
+  CancelLater(script, term);
+  SendBinary(File("big.bin", Pattern(200000)));
+  ExpectStoppedByTheUnplug(unplugged);
 }
 
 TEST_F(BinarySend, EmptyFileSendsNothing) {

@@ -154,6 +154,27 @@ class SendRig : public ::testing::Test {
 
   std::string Reports() const { return dialogs.Reports.join("|").toStdString(); }
 
+  // A send that the line's going away ended: within a second, its progress back at the
+  // start, said in the status bar, the port closed, and no message box.
+  // A send that fails to notice is cancelled a while later, so the test ends either way.
+  static void CancelLater(SendScript& Script, TfrmTerm* Term) {
+    const auto from = std::chrono::steady_clock::now();
+    Script.Then([=] {
+      if (std::chrono::steady_clock::now() - from < std::chrono::seconds(3)) return false;
+      Term->CancelSend1Click();
+      return true;
+    });
+  }
+  void ExpectStoppedByTheUnplug(std::chrono::steady_clock::time_point UnpluggedAt) const {
+    EXPECT_LT(std::chrono::steady_clock::now() - UnpluggedAt, std::chrono::seconds(1));
+    EXPECT_FALSE(ProgressShown());
+    EXPECT_EQ(term->ProgressBar1->value(), 0);
+    EXPECT_EQ(term->staPanel1->text(), "Send stopped");
+    EXPECT_FALSE(term->SerComm1->Active());
+    EXPECT_FALSE(term->spdConnect->isChecked());
+    EXPECT_TRUE(dialogs.Reports.isEmpty() && dialogs.Messages.isEmpty()) << Reports();
+  }
+
   TestDeviceRoot root;
   TempSettings settings;
   SendDialogs dialogs;

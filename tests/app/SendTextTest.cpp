@@ -169,6 +169,24 @@ TEST_F(TextSend, CancelEndsTheCharacterWaitAndShowsWhatCame) {
   EXPECT_EQ(Received(), "first\ragain\r");
 }
 
+TEST_F(TextSend, UnplugEndsTheSendAtOnce) {
+  ConnectVirtualBoard();
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "line " + std::to_string(i) + "\n";
+  Clock::time_point unplugged;
+  SendScript script(term);
+  script.Then([&] {
+    if (term->ProgressBar1->value() < 2) return false;
+    line->HangUp();
+    unplugged = Clock::now();
+    return true;
+  });
+  CancelLater(script, term);
+  SendText(File("long.txt", text));
+  ExpectStoppedByTheUnplug(unplugged);
+  EXPECT_FALSE(term->SendingText);
+}
+
 TEST_F(TextSend, DelayPacesTheLinesAndHoldsTheWindow) {
   ConnectPtyBoard();
   transfer->chkEolChar->setChecked(false);
