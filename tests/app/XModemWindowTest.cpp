@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "XModemRig.h"
+#include "support/PtyPair.h"
 
 namespace {
 
@@ -147,6 +148,22 @@ TEST_F(XModemWindow, OkHidesAndLeavesTheTransferRunningWithoutTheLine) {
   ASSERT_TRUE(WaitUntil([&] { return Ends() == 1; }, 20000));
   EXPECT_EQ(Log().count("Error: -1"), 9);
   EXPECT_EQ(LastLogLine(), "Exitcode: -9");
+}
+
+// An adapter pulled during a transfer ends it within 2 s with the code of a transfer left
+// without its line (-9, too many errors), shown in the log as usual.
+TEST_F(XModemWindow, UnplugEndsATransferAtOnce) {
+  PtyPair adapter;
+  root.Link("ttyUSB1", adapter.SlavePath);
+  term->RefreshPorts1->trigger();
+  term->cboPort->setCurrentIndex(term->cboPort->findText("COM34"));
+  xm->txtXModemFileName->setText(QString::fromStdString(dir + "/in.bin"));
+  xm->cmdXModemRecieve->click();
+  ASSERT_EQ(ReadFd(adapter.Master, 1, 5000), "\x15");
+  adapter.CloseMaster();
+  EXPECT_TRUE(WaitUntil([&] { return Ends() == 1; }, 2000)) << Log().join("|").toStdString();
+  EXPECT_EQ(LastLogLine(), "Exitcode: -9");
+  EXPECT_EQ(term->staPanel1->text(), "COM34 unplugged");
 }
 
 }  // namespace
