@@ -5,5 +5,5 @@ if(TARVIK_BUILD_APP AND TARGET app)
                  ${CMAKE_CURRENT_LIST_DIR}/protocol_common.cpp
                  ${CMAKE_SOURCE_DIR}/tests/protocol/LrzszPeer.cpp)
   target_include_directories(bench_app_xmodem PRIVATE ${CMAKE_SOURCE_DIR}/tests/protocol)
-  target_link_libraries(bench_app_xmodem PRIVATE app)
+  target_link_libraries(bench_app_xmodem PRIVATE app test_support)
 endif()

@@ -56,14 +56,14 @@ class Side {
   virtual TSerXModem& Xm() = 0;
   virtual void Start(TSerTransferMode Mode, const std::string& FileName) = 0;
   virtual int Ends() const = 0;
-  PtyLink Link;
+  PtyPair Link{true};
 };
 
 class WindowSide : public Side {
  public:
   WindowSide() {
     TSerComm& port = *windows_.frmTerm->SerComm1;
-    port.SetDeviceName(Link.SlavePath());
+    port.SetDeviceName(Link.SlavePath);
     port.SetBaudrate(br115200);  // what the settings would give; a pty takes any rate
     port.Open();
     windows_.frmXModem->show();
@@ -88,7 +88,7 @@ class WindowSide : public Side {
 class EngineSide : public Side {
  public:
   EngineSide() {
-    port_.SetDeviceName(Link.SlavePath());
+    port_.SetDeviceName(Link.SlavePath);
     port_.SetBaudrate(br115200);
     port_.Buffers().SetReadSize(65536);
     port_.Buffers().SetWriteSize(232144);
@@ -115,7 +115,7 @@ class EngineSide : public Side {
 double Receive(Side& S, const std::string& Dir, const std::string& Data, const std::string& Name) {
   S.Xm().SetTimeout(5000);
   const auto start = BenchClock::now();
-  LineProgram sx({"sx", "-k", "src.bin"}, S.Link.Master(), S.Link.Master(), Dir);
+  LineProgram sx({"sx", "-k", "src.bin"}, S.Link.Master, S.Link.Master, Dir);
   S.Start(tmDownload, Dir + "/" + Name);
   const bool ended = WaitFor([&] { return S.Ends() > 0; }, Deadline);
   const auto end = BenchClock::now();
@@ -134,7 +134,7 @@ double Send(Side& S, const std::string& Dir, const std::string& Data, const std:
   S.Xm().OnFileInfo = [&, info](TObject* Sender, const std::string& N, int Size) {
     if (info) info(Sender, N, Size);
     rx = std::make_unique<LineProgram>(std::vector<std::string>{"rx", "-c", Name},
-                                       S.Link.Master(), S.Link.Master(), Dir);
+                                       S.Link.Master, S.Link.Master, Dir);
     std::this_thread::sleep_for(StartHold);
     start = BenchClock::now();
   };

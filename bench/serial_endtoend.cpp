@@ -29,8 +29,7 @@ void RunDeliveriesUntil(const std::atomic<bool>& Done) {
 }
 
 void WriteCharThroughput() {
-  PtyPair pty;
-  pty.SetMasterBlocking();
+  PtyPair pty(true);
   TSerComm port(nullptr);
   ConfigureAsTerminal(port, pty.SlavePath);
   port.Open();
@@ -97,8 +96,7 @@ void ReceiveLatency() {
 }
 
 void ReceiveThroughput() {
-  PtyPair pty;
-  pty.SetMasterBlocking();
+  PtyPair pty(true);
   TSerComm port(nullptr);
   ConfigureAsTerminal(port, pty.SlavePath);
   size_t received = 0;

@@ -9,8 +9,7 @@
 #include "support/PtyPair.h"
 
 static void BM_WriteChar(benchmark::State& state) {
-  PtyPair pty;
-  pty.SetMasterBlocking();
+  PtyPair pty(true);
   std::atomic<bool> done{false};
   std::thread reader([&] {
     char buffer[65536];

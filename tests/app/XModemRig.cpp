@@ -90,7 +90,7 @@ void PtyRelay::Run(int A, int B) {
 void XModemWindowTest::SetUp() {
   char pattern[] = "/tmp/tarvik-xwindow-XXXXXX";
   dir = mkdtemp(pattern);
-  root.Link("ttyUSB0", link.SlavePath());
+  root.Link("ttyUSB0", link.SlavePath);
   w = std::make_unique<ProgramWindows>();
   term = w->frmTerm.get();
   xm = w->frmXModem.get();
@@ -125,6 +125,6 @@ void XModemWindowTest::Activate() { ActivationTracker::Instance()->FocusMovedTo(
 void XModemWindowTest::Deactivate() { ActivationTracker::Instance()->FocusMovedTo(term); }
 
 void XModemWindowTest::Spawn(const std::vector<std::string>& Argv) {
-  program = std::make_unique<LineProgram>(Argv, link.Master(), link.Master(), dir);
+  program = std::make_unique<LineProgram>(Argv, link.Master, link.Master, dir);
   ASSERT_TRUE(program->Started());
 }

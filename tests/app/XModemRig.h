@@ -59,10 +59,10 @@ class XModemWindowTest : public ::testing::Test {
   // Starts Argv on the board side, working in the test's directory.
   void Spawn(const std::vector<std::string>& Argv);
   std::string ProgramLog(const std::string& Name) const { return ReadFile(dir + "/" + Name + ".log"); }
-  std::string BoardReads(size_t Count, int TimeoutMs = 5000) { return ReadFd(link.Master(), Count, TimeoutMs); }
+  std::string BoardReads(size_t Count, int TimeoutMs = 5000) { return ReadFd(link.Master, Count, TimeoutMs); }
 
   TestDeviceRoot root;
-  PtyLink link;
+  PtyPair link{true};
   TempSettings settings;
   ScriptedDialogs dialogs;
   std::string dir;

@@ -36,7 +36,7 @@ class XModemTransfer : public XModemWindowTest {
     EXPECT_EQ(xm->SerXModem1->Comm(), xm->SerComm2);
     // The peer flushes its line as it leaves, which would take our text with it.
     EXPECT_TRUE(!program || WaitUntil([&] { return program->Exited(); }, 20000));
-    WriteFd(link.Master(), "after\r\n");
+    WriteFd(link.Master, "after\r\n");
     EXPECT_TRUE(WaitUntil([&] { return Pane().find("after") != std::string::npos; }, 10000));
   }
   // rx drops its input just after its start byte and after each ACK: it starts once the
@@ -166,12 +166,12 @@ TEST_F(XModemTransfer, AbortMidTransferCancelsTheSenderAndEndsWithMinusThree) {
 
 // Our own engine on a second pseudo-terminal, relayed to the board's side of the first.
 struct FarEngine {
-  explicit FarEngine(int BoardSide) : relay(BoardSide, link.Master()) {
-    port.SetDeviceName(link.SlavePath());
+  explicit FarEngine(int BoardSide) : relay(BoardSide, link.Master) {
+    port.SetDeviceName(link.SlavePath);
     port.Open();
     xm.SetComm(&port);
   }
-  PtyLink link;
+  PtyPair link{true};
   PtyRelay relay;
   TSerComm port{nullptr};
   TSerXModem xm{nullptr};
@@ -180,7 +180,7 @@ struct FarEngine {
 // XMODEM-G, which lrzsz does not speak, with files smaller than the receive queue:
 // streaming has no flow control.
 TEST_F(XModemTransfer, StreamingReceiveFromOurEngine) {
-  FarEngine far(link.Master());
+  FarEngine far(link.Master);
   Source(SmallFile);
   far.xm.SetFileName(dir + "/src.bin");
   far.xm.StartTransfer();
@@ -195,7 +195,7 @@ TEST_F(XModemTransfer, StreamingReceiveFromOurEngine) {
 }
 
 TEST_F(XModemTransfer, StreamingSendToOurEngine) {
-  FarEngine far(link.Master());
+  FarEngine far(link.Master);
   Source(SmallFile);
   ChooseProtocol(2);
   Transfer(xm->cmdXModemSend, "src.bin");

@@ -143,7 +143,7 @@ TEST_F(XModemWindow, OkHidesAndLeavesTheTransferRunningWithoutTheLine) {
   xm->cmdOK->click();
   EXPECT_FALSE(xm->isVisible());
   EXPECT_EQ(xm->SerXModem1->Comm(), xm->SerComm2);
-  WriteFd(link.Master(), "pane\r\n");
+  WriteFd(link.Master, "pane\r\n");
   EXPECT_TRUE(WaitUntil([&] { return Pane().find("pane") != std::string::npos; }, 10000)) << Pane();
   ASSERT_TRUE(WaitUntil([&] { return Ends() == 1; }, 20000));
   EXPECT_EQ(Log().count("Error: -1"), 9);

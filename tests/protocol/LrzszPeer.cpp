@@ -14,24 +14,6 @@
 
 extern char** environ;
 
-PtyLink::PtyLink() {
-  char name[256];
-  if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-    throw std::runtime_error("openpty failed");
-  fcntl(master_, F_SETFD, FD_CLOEXEC);
-  fcntl(slave_, F_SETFD, FD_CLOEXEC);
-  struct termios raw;
-  tcgetattr(slave_, &raw);
-  cfmakeraw(&raw);
-  tcsetattr(slave_, TCSANOW, &raw);
-  slavePath_ = name;
-}
-
-PtyLink::~PtyLink() {
-  if (slave_ >= 0) close(slave_);
-  if (master_ >= 0) close(master_);
-}
-
 LineProgram::LineProgram(const std::vector<std::string>& Argv, int InFd, int OutFd,
                          const std::string& Dir, bool CaptureDiagnostics) {
   posix_spawn_file_actions_t actions;

@@ -1,5 +1,6 @@
-// lrzsz's sx and rx as the far end of a pseudo-terminal: the program gets the master side
-// as its standard input and output, our port opens the slave side by its path.
+// lrzsz's sx and rx as the far end of a pseudo-terminal (PtyPair with a blocking master):
+// the program gets the master side as its standard input and output, our port opens the
+// slave side by its path.
 #pragma once
 
 #include <sys/types.h>
@@ -11,22 +12,7 @@
 #include <thread>
 #include <vector>
 
-class PtyLink {
- public:
-  PtyLink();  // raw, as a serial line
-  ~PtyLink();
-  PtyLink(const PtyLink&) = delete;
-  PtyLink& operator=(const PtyLink&) = delete;
-
-  const std::string& SlavePath() const { return slavePath_; }
-  int Master() const { return master_; }
-  int Slave() const { return slave_; }
-
- private:
-  int master_ = -1;
-  int slave_ = -1;
-  std::string slavePath_;
-};
+#include "support/PtyPair.h"
 
 // A child program on a descriptor of the link, reaped by a thread of its own.
 class LineProgram {

@@ -26,7 +26,7 @@ std::string Describe(const TransferLog& Log) {
 }
 
 struct Endpoint {
-  std::unique_ptr<PtyLink> Link;
+  std::unique_ptr<PtyPair> Link;
   std::unique_ptr<TSerComm> Port;
   std::unique_ptr<TSerXModem> Xm;
   TransferLog Log;
@@ -48,9 +48,9 @@ class LrzszTest : public ::testing::Test {
 
   void OpenEndpoint() {
     end_.Log = TransferLog();
-    end_.Link = std::make_unique<PtyLink>();
+    end_.Link = std::make_unique<PtyPair>(true);
     end_.Port = std::make_unique<TSerComm>(nullptr);
-    end_.Port->SetDeviceName(end_.Link->SlavePath());
+    end_.Port->SetDeviceName(end_.Link->SlavePath);
     end_.Port->SetBaudrate(br115200);
     end_.Port->Open();
     end_.Xm = std::make_unique<TSerXModem>(nullptr);
@@ -74,7 +74,7 @@ class LrzszTest : public ::testing::Test {
     return end_.Dir + "/src.bin";
   }
   void Spawn(const std::vector<std::string>& Argv, bool CaptureDiagnostics = false) {
-    program_ = std::make_unique<LineProgram>(Argv, end_.Link->Master(), end_.Link->Master(),
+    program_ = std::make_unique<LineProgram>(Argv, end_.Link->Master, end_.Link->Master,
                                              end_.Dir, CaptureDiagnostics);
     ASSERT_TRUE(program_->Started());
   }

@@ -18,13 +18,16 @@ struct PtyPair {
   int Slave = -1;
   std::string SlavePath;
 
-  PtyPair() {
+  // A far end played by a program of its own (rx, sx) reads a blocking master.
+  explicit PtyPair(bool BlockingMaster = false) {
     termios raw;
     cfmakeraw(&raw);
     char name[128];
     if (openpty(&Master, &Slave, name, &raw, nullptr) != 0) return;
     SlavePath = name;
-    fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
+    fcntl(Master, F_SETFD, FD_CLOEXEC);  // children get only the descriptors given them
+    fcntl(Slave, F_SETFD, FD_CLOEXEC);
+    if (!BlockingMaster) fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
   }
   ~PtyPair() {
     CloseMaster();
@@ -32,9 +35,6 @@ struct PtyPair {
   }
   PtyPair(const PtyPair&) = delete;
   PtyPair& operator=(const PtyPair&) = delete;
-
-  // The master starts non-blocking; a far end played by a thread of its own may block.
-  void SetMasterBlocking() { fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) & ~O_NONBLOCK); }
 
   // Hangs the slave up, as an unplugged adapter does.
   void CloseMaster() {
