@@ -17,6 +17,7 @@
 #include "protocol/SerProtocol.h"
 #include "protocol_common.h"
 #include "support/PacedLine.h"
+#include "support/TerminalPort.h"
 
 namespace {
 
@@ -33,10 +34,7 @@ struct OurEnd {
   int Ends = 0;
   int ExitCode = 0;
   explicit OurEnd(const std::string& Path) {
-    Port.SetDeviceName(Path);
-    Port.SetUserBaudrate(Baud);
-    Port.Buffers().SetReadSize(65536);
-    Port.Buffers().SetWriteSize(232144);
+    ConfigureAsTerminal(Port, Path, Baud);
     Port.Open();
     Xm.SetComm(&Port);
     Xm.SetTimeout(20000);

@@ -14,7 +14,7 @@
 #include "serial/SerComm.h"
 #include "support/PtyPair.h"
 #include "support/Usage.h"
-#include "serial_common.h"
+#include "support/TerminalPort.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "framework/Threads.h"
-#include "serial_common.h"
+#include "support/TerminalPort.h"
 #include "support/PacedLine.h"
 #include "support/Usage.h"
 

@@ -13,6 +13,7 @@
 #include "protocol/TransferFile.h"
 #include "protocol/XModemBytes.h"
 #include "support/PacedLine.h"
+#include "support/TerminalPort.h"
 
 using namespace std::chrono;
 
@@ -24,10 +25,7 @@ struct LineEnd {
   TSerXModem Xm{nullptr};
   TransferLog Log;
   LineEnd(const std::string& Path, int Baud) {
-    Port.SetDeviceName(Path);
-    Port.SetUserBaudrate(Baud);
-    Port.Buffers().SetReadSize(65536);
-    Port.Buffers().SetWriteSize(232144);
+    ConfigureAsTerminal(Port, Path, Baud);
     Port.Open();
     Xm.SetComm(&Port);
     Xm.SetTimeout(10000);

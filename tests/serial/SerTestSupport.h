@@ -17,6 +17,7 @@
 #include "platform/VirtualLine.h"
 #include "serial/SerComm.h"
 #include "support/PacedLine.h"
+#include "support/TerminalPort.h"
 #include "support/Usage.h"
 
 // Runs the deliveries queued for the main thread until Done() holds or TimeoutMs passes;
@@ -94,9 +95,7 @@ class PacedLineTest : public ::testing::Test {
   void OpenPort(int Baud, int WriteSize) {
     line = std::make_unique<PacedLine>(Baud / 10.0);
     port = std::make_unique<TSerComm>(nullptr);
-    port->SetDeviceName(line->NearPath());
-    port->SetUserBaudrate(Baud);
-    port->SetMonitorEvents(SerEvents({ceRxChar, ceTxEmpty}));
+    ConfigureAsTerminal(*port, line->NearPath(), Baud);
     port->Buffers().SetWriteSize(WriteSize);
     port->Open();
   }

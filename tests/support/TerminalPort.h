@@ -1,4 +1,5 @@
-// The port set up as the terminal's port is, for the port benchmarks.
+// A port set up as the terminal's port is (its queue sizes and events), for the tests and
+// benchmarks that put it on a real line.
 #pragma once
 
 #include <string>
