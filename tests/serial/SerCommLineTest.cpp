@@ -124,3 +124,23 @@ TEST_F(VirtualLineTest, AVanishedLineIsReportedOnceAndThePortOpensAgainWhenItIsB
   port->WriteBuf("back", 4);
   EXPECT_EQ(Received(4), "back");
 }
+
+TEST_F(PacedLineTest, AnAdapterPulledWhileItsOutputIsHeldIsReportedOnceAndClosesAtOnce) {
+  OpenPort(115200, 232144);
+  line->Hold(PacedLine::NearToFar, true);  // as CTS low would
+  const std::string bytes(65536, 'h');
+  port->WriteBuf(bytes.data(), static_cast<int>(bytes.size()));  // the write thread waits
+  std::vector<int> errors;
+  steady_clock::duration closing{};
+  port->OnError = [&](TObject*, int Errors) {
+    errors.push_back(Errors);
+    const auto start = steady_clock::now();
+    port->Close();
+    closing = steady_clock::now() - start;
+  };
+  line->HangUpNear();
+  EXPECT_TRUE(RunDeliveriesUntil([&] { return !port->Active(); }));
+  RunDeliveriesFor(300);
+  EXPECT_EQ(errors, std::vector<int>{CE_IOE});
+  EXPECT_LT(closing, milliseconds(350));
+}
