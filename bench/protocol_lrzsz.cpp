@@ -128,6 +128,16 @@ double Median(std::vector<double> Values) {
   return Values[Values.size() / 2];
 }
 
+// The rate of all runs together (0 when one of them failed).
+double Together(const std::vector<double>& Rates) {
+  double seconds = 0;
+  for (double rate : Rates) {
+    if (rate <= 0) return 0;
+    seconds += FileSize / rate;
+  }
+  return Rates.size() * FileSize / seconds;
+}
+
 void Ratio(const char* What, double Ours, double Reference) {
   std::printf("  %-50s %.2fx\n", What, Reference > 0 ? Ours / Reference : 0);
 }
@@ -156,6 +166,8 @@ int main() {
               Median(sxRx), Median(oursRx), Median(sxOurs), Median(oursOurs));
   Ratio("our sender to rx -c against sx -k to rx -c", Median(oursRx), Median(sxRx));
   Ratio("sx -k to our receiver against sx -k to rx -c", Median(sxOurs), Median(sxRx));
+  Ratio("the same, five runs together: our sender to rx -c", Together(oursRx), Together(sxRx));
+  Ratio("five runs together: sx -k to our receiver", Together(sxOurs), Together(sxRx));
 
   std::printf("\n1 MiB of random data over the pseudo-terminal line paced at %d baud\n", Baud);
   const double line = Baud / 10.0;
