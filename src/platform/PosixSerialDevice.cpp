@@ -27,7 +27,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t ModemLineEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
-constexpr int BitsPerByte = 10;
 
 bool NoModemControl(int Error) { return Error == ENOTTY || Error == EINVAL; }
 // What a device that has gone away answers.
@@ -91,7 +90,6 @@ class PosixSerialDevice : public SerialDevice {
   uint32_t CountedErrorsLocked();
   bool SetLine(int Line, bool On);
   int DrainWaitMs();
-  int LineTimeMs(int Bytes) const;
 
   const int fd_;
   std::mutex mutex_;
@@ -324,7 +322,7 @@ int PosixSerialDevice::OutputQueued() {
   return out;
 }
 
-int PosixSerialDevice::DrainWaitMs() { return LineTimeMs(OutputQueued()); }
+int PosixSerialDevice::DrainWaitMs() { return LineTimeMs(OutputQueued(), baud_); }
 
 void PosixSerialDevice::RepeatRxChar() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -332,12 +330,6 @@ void PosixSerialDevice::RepeatRxChar() {
   if (queue_.Size() == 0) return;
   Record(EV_RXCHAR);
   wake_.Set();
-}
-
-// How long the line takes for Bytes, at least a millisecond and at most a second.
-int PosixSerialDevice::LineTimeMs(int Bytes) const {
-  const long long rate = baud_ > 0 ? baud_.load() : 9600;
-  return static_cast<int>(std::clamp<long long>(Bytes * BitsPerByte * 1000LL / rate + 1, 1, 1000));
 }
 
 bool PosixSerialDevice::ReadFile(void* Data, int Count, int& Read) {
@@ -387,7 +379,7 @@ SerialDevice::WriteOutcome PosixSerialDevice::WaitWritable(
   for (const WaitEvent* e : Cancel) fds.push_back({e->Fd(), POLLIN, 0});
   // A pseudo-terminal wakes a waiting writer only once about 10 KB have left, a second of
   // line at 115200: look again after a kilobyte's worth of line time.
-  const int again = LineTimeMs(1024);
+  const int again = LineTimeMs(1024, baud_);
   const bool callersLimit = TimeoutMs >= 0 && TimeoutMs <= again;
   for (;;) {
     if (hungUp_) {

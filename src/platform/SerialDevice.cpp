@@ -44,6 +44,11 @@ SerialDevice::WriteOutcome SerialDevice::WriteFile(const void* Data, int Count, 
   return wrDone;
 }
 
+int LineTimeMs(int Bytes, uint32_t Rate) {
+  const long long rate = Rate > 0 ? Rate : 9600;
+  return static_cast<int>(std::clamp<long long>(Bytes * 10 * 1000LL / rate + 1, 1, 1000));
+}
+
 std::string SystemErrorText(int Error) {
   char buffer[256];
   // The GNU strerror_r returns the text, which need not be in buffer.

@@ -133,5 +133,9 @@ class SerialDevice {
 // On failure returns null with Error set (ENOENT when the device does not exist).
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Path, int& Error);
 
+// How long a line at Rate (10 bits a byte; 0: 9600) takes for Bytes: at least a
+// millisecond, at most a second, for waits that follow the line.
+int LineTimeMs(int Bytes, uint32_t Rate);
+
 // The system's text for an errno value, without a trailing full stop or line end.
 std::string SystemErrorText(int Error);

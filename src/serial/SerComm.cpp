@@ -246,12 +246,6 @@ void TSerCustomComm::DoClose() {
   if (!Destroying()) Fire(OnClose);
 }
 
-// How long the line takes for Bytes at the port's rate (10 bits a byte).
-int TSerCustomComm::LineTimeMs(int Bytes) const {
-  const int64_t rate = lineRate_;
-  return static_cast<int>(std::clamp<int64_t>(Bytes * 10000LL / std::max<int64_t>(rate, 1) + 1, 1, 1000));
-}
-
 void TSerCustomComm::CheckClosed() const {
   if (Active()) throw ESerCommError("Can't perform this operation while port is open");
 }

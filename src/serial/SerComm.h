@@ -106,10 +106,9 @@ class TSerCustomComm : public TSerComponent {
   void GetPortNames(std::vector<std::string>& List);
   std::string GetDeviceFileName() const;
 
-  // Bytes written that are not on the line yet: in the write queue and in the device.
-  int OutQueCount();
   // Not on the main thread: waits at most WaitMs until no more than AtMost bytes are still
-  // to go out. True when that holds (also when the port is closed).
+  // to go out, in the write queue and in the device. True when that holds (also when the
+  // port is closed).
   bool WaitForOutQue(int AtMost, int WaitMs);
   // The device has gone away (an unplugged adapter); false while closed.
   bool HungUp();
@@ -206,7 +205,6 @@ class TSerCustomComm : public TSerComponent {
   void NotifyDisplay();
   void BuffersChanged();
   int ReceiveRoom() const;
-  int LineTimeMs(int Bytes) const;
   void Fire(const TSerNotifyEvent& Event) { if (Event) Event(this); }
 
   // Runs on the main thread for the event thread: the guarded processing step.
@@ -292,9 +290,8 @@ class TSerDispatcher {
   void PurgeAll();
   // The attached port's output not yet on the line is dropped.
   void PurgeOutput();
-  // The attached port's OutQueCount, WaitForOutQue and ResumeReceive; nothing waits and
-  // nothing is resumed when none is attached.
-  int OutQueCount();
+  // The attached port's WaitForOutQue and ResumeReceive; nothing waits and nothing is
+  // resumed when none is attached.
   bool WaitForOutQue(int AtMost, int WaitMs);
   void ResumeReceive();
   // The attached port is closed or its device has gone away.

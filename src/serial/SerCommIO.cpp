@@ -171,12 +171,6 @@ void TSerCustomComm::EmptyWriteQueue() {
   SignalRoom();
 }
 
-int TSerCustomComm::OutQueCount() {
-  std::lock_guard<TSerCriticalSection> lock(writeLock_);
-  if (!device_) return 0;
-  return (writeThread_ ? writeThread_->Queue().Size() : 0) + device_->OutputQueued();
-}
-
 // Room in the queue is signalled as parts leave; what the device holds drains without a
 // signal, so the wait also looks again when the line should have sent the excess.
 bool TSerCustomComm::WaitForOutQue(int AtMost, int WaitMs) {
@@ -193,7 +187,7 @@ bool TSerCustomComm::WaitForOutQue(int AtMost, int WaitMs) {
     }
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
-    const auto until = std::min(deadline, now + std::chrono::milliseconds(LineTimeMs(excess)));
+    const auto until = std::min(deadline, now + std::chrono::milliseconds(LineTimeMs(excess, lineRate_)));
     std::unique_lock<std::mutex> room(roomMutex_);
     roomSignal_.wait_until(room, until, [&] { return roomGeneration_ != seen; });
   }

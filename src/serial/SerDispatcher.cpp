@@ -34,11 +34,6 @@ void TSerDispatcher::PurgeOutput() {
   if (TSerCustomComm* comm = comm_) comm->Purge(PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
-int TSerDispatcher::OutQueCount() {
-  TSerCustomComm* comm = comm_;
-  return comm ? comm->OutQueCount() : 0;
-}
-
 bool TSerDispatcher::WaitForOutQue(int AtMost, int WaitMs) {
   TSerCustomComm* comm = comm_;
   return comm ? comm->WaitForOutQue(AtMost, WaitMs) : true;
