@@ -197,6 +197,7 @@ void TfrmTerm::spdConnectClick() {
   if (SerComm1->Active()) {
     SerComm1->Close();
     SetConnected(false);
+    ForgetLostPort();  // a hang-up delivered while closing is not the user's to see
   } else if (SerComm1->PortNum() != 0) {
     try {
       SerComm1->Open();
@@ -257,6 +258,7 @@ void TfrmTerm::cboPortChange() {
   if (SerComm1->Active()) {
     SerComm1->Close();
     SetConnected(false);
+    ForgetLostPort();
     SerComm1->SetPortNum(PortNumFromItem(SelectedIndex(cboPort)));
     SerComm1->Open();
     SetConnected(true);

@@ -96,7 +96,13 @@ void TSerCustomComm::Open() {
 }
 
 void TSerCustomComm::Close() {
-  if (!Active()) return;
+  // A handler that closes the port from a delivery this close runs leaves it to this close.
+  if (!Active() || closeUnderWay_) return;
+  closeUnderWay_ = true;
+  struct Done {
+    bool& underWay;
+    ~Done() { underWay = false; }
+  } done{closeUnderWay_};
   {
     std::lock_guard<TSerCriticalSection> lock(commLock_);
     StopThreads();

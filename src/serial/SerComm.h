@@ -253,6 +253,8 @@ class TSerCustomComm : public TSerComponent {
   std::vector<TSerDispatcher*> dispatchers_;
   bool dispatch_ = true;
   bool syncEvents_ = true;
+  // A close is waiting for the threads: a delivery it runs meanwhile may close too.
+  bool closeUnderWay_ = false;
   // The threads whose deliveries are running now on the main thread, innermost last.
   std::vector<TThread*> delivering_;
   // Received bytes were left in the device for a component that had no room.

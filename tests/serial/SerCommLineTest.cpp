@@ -103,6 +103,17 @@ TEST_F(VirtualLineTest, AHandlerMayCloseItsOwnPort) {
   port->Open();
   port->WriteChar('y');
   EXPECT_TRUE(RunDeliveriesUntil([&] { return !port->Active(); }));
+  // A close that finds such a delivery waiting runs it, and the handler's close within it.
+  port->OnTxEmpty = nullptr;
+  port->OnRxChar = [&](TObject*, int) { port->Close(); };
+  port->Open();
+  std::atomic<bool> queued{false};
+  SetSynchronizeWakeUp([&] { queued = true, queued.notify_all(); });
+  line->Send(VirtualLine::B, "z");
+  queued.wait(false);
+  SetSynchronizeWakeUp(nullptr);
+  port->Close();
+  EXPECT_FALSE(port->Active());
 }
 
 TEST_F(VirtualLineTest, AVanishedLineIsReportedOnceAndThePortOpensAgainWhenItIsBack) {
