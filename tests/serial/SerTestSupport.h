@@ -64,6 +64,17 @@ class ReportCatcher {
   std::vector<std::string> messages_;
 };
 
+// A test's handlers capture its locals, gone by tear-down: deliveries that the close runs
+// find no handler.
+inline void ForgetHandlers(TSerComm& Port) {
+  Port.OnOpen = Port.OnClose = Port.OnCts = Port.OnDsr = Port.OnRlsd = Port.OnRing =
+      Port.OnBreak = Port.OnRxFlag = Port.OnTxEmpty = Port.OnPErr = Port.OnRx80Full =
+          Port.OnEvent1 = Port.OnEvent2 = nullptr;
+  Port.OnError = nullptr;
+  Port.OnRxChar = nullptr;
+  Port.OnRxBuf = nullptr;
+}
+
 // The port under test sits on end A of a fresh virtual line; the test plays end B.
 class VirtualLineTest : public ::testing::Test {
  protected:
@@ -73,7 +84,10 @@ class VirtualLineTest : public ::testing::Test {
     port = std::make_unique<TSerComm>(nullptr);
     port->SetDeviceName(line->Path(VirtualLine::A));
   }
-  void TearDown() override { port.reset(); }
+  void TearDown() override {
+    if (port) ForgetHandlers(*port);
+    port.reset();
+  }
 
   // What reaches the far end, running deliveries meanwhile (the write thread waits for
   // its transmitter-empty delivery before its next pass).
@@ -98,6 +112,9 @@ class PacedLineTest : public ::testing::Test {
     ConfigureAsTerminal(*port, line->NearPath(), Baud);
     port->Buffers().SetWriteSize(WriteSize);
     port->Open();
+  }
+  void TearDown() override {
+    if (port) ForgetHandlers(*port);
   }
 
   std::unique_ptr<PacedLine> line;  // outlives the port
