@@ -192,12 +192,17 @@ void TfrmTerm::SetConnected(bool Pressed) {
   spdConnect->setChecked(Pressed);
 }
 
+// The user closes the port: a hang-up delivered while closing is not theirs to see.
+void TfrmTerm::CloseForUser() {
+  SerComm1->Close();
+  SetConnected(false);
+  ForgetLostPort();
+}
+
 void TfrmTerm::spdConnectClick() {
   ForgetLostPort();
   if (SerComm1->Active()) {
-    SerComm1->Close();
-    SetConnected(false);
-    ForgetLostPort();  // a hang-up delivered while closing is not the user's to see
+    CloseForUser();
   } else if (SerComm1->PortNum() != 0) {
     try {
       SerComm1->Open();
@@ -256,9 +261,7 @@ int TfrmTerm::PortNumFromItem(int Index) const {
 void TfrmTerm::cboPortChange() {
   ForgetLostPort();
   if (SerComm1->Active()) {
-    SerComm1->Close();
-    SetConnected(false);
-    ForgetLostPort();
+    CloseForUser();
     SerComm1->SetPortNum(PortNumFromItem(SelectedIndex(cboPort)));
     SerComm1->Open();
     SetConnected(true);

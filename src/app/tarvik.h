@@ -172,6 +172,7 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void FillLists();
   void ApplyStopBits();
   void SetConnected(bool Pressed);
+  void CloseForUser();
   void TypedPortConfirmed();
   void ShowPortToolTip();
   void CreateSending();
