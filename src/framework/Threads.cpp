@@ -47,7 +47,9 @@ void RunQueued() {
     }
     lock.lock();
     call->done = true;
+    lock.unlock();
     callerSignal.notify_all();
+    lock.lock();
   }
 }
 
@@ -105,8 +107,8 @@ void Synchronize(const std::function<void()>& Fn) {
     std::lock_guard<std::mutex> lock(syncMutex);
     syncQueue.push_back(call);
     hook = wakeUp;
-    mainSignal.notify_all();
   }
+  mainSignal.notify_all();
   if (hook) hook();
   std::unique_lock<std::mutex> lock(syncMutex);
   callerSignal.wait(lock, [&] { return call->done; });
