@@ -57,6 +57,7 @@ LineProgram::LineProgram(const std::vector<std::string>& Argv, int InFd, int Out
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
+    exitTime_ = std::chrono::steady_clock::now();
     exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     exited_ = true;
   });

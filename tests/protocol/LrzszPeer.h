@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -27,6 +28,8 @@ class LineProgram {
 
   bool Started() const { return pid_ > 0; }
   bool Exited() const { return exited_; }
+  // When the program ended, as the reaper saw it; meaningful once Exited().
+  std::chrono::steady_clock::time_point ExitTime() const { return exitTime_; }
   // Exit status when it ended normally, -1 otherwise.
   int ExitStatus() const { return exitStatus_; }
   void Kill();
@@ -37,6 +40,7 @@ class LineProgram {
  private:
   pid_t pid_ = -1;
   std::thread reaper_;
+  std::chrono::steady_clock::time_point exitTime_{};  // written before exited_
   std::atomic<bool> exited_{false};
   std::atomic<int> exitStatus_{-1};
   // Captured diagnostics are drained all the time, so that the program never blocks on them.
