@@ -35,21 +35,24 @@ int NiceOf(TThreadPriority p) {
 }
 
 void RunQueued() {
-  std::unique_lock<std::mutex> lock(syncMutex);
-  while (!syncQueue.empty()) {
-    auto call = syncQueue.front();
-    syncQueue.pop_front();
-    lock.unlock();
+  for (;;) {
+    std::shared_ptr<SyncCall> call;
+    {
+      std::lock_guard<std::mutex> lock(syncMutex);
+      if (syncQueue.empty()) return;
+      call = syncQueue.front();
+      syncQueue.pop_front();
+    }
     try {
       call->fn();
     } catch (...) {
       call->error = std::current_exception();
     }
-    lock.lock();
-    call->done = true;
-    lock.unlock();
-    callerSignal.notify_all();
-    lock.lock();
+    {
+      std::lock_guard<std::mutex> lock(syncMutex);
+      call->done = true;
+    }
+    callerSignal.notify_all();  // after the lock, so that the caller does not wake to wait for it
   }
 }
 
