@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The application: start-up time to the main window shown and resident memory then;
 # a screenshot of the main window.
 if(TARVIK_BUILD_APP AND TARGET app)

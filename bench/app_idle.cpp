@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An idle Tarvik, offscreen: the real main window connected to an adapter (a
 // pseudo-terminal placed as ttyUSB0, COM33, under a device root of its own, so the window
 // watches that device folder), left alone for 5 s; then the adapter is pulled (the far end

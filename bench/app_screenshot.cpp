@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves a picture of a window as it looks after the main window's first activation with
 // no settings file: app_screenshot <file.png> [frmTerm|frmTransfer|frmXModem|AboutBox].
 // Run under a display server (xvfb-run).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # File sends from the main window over pseudo-terminals: a text file against the
 # round-trip limit of the line, and a binary file under CTS.
 if(TARVIK_BUILD_APP AND TARGET app AND TARGET boardsim)

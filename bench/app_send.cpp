@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File sends from the real main window (offscreen) over pseudo-terminals, the far end in
 // a child process so the CPU figures are Tarvik's alone:
 //   1. round-trip limit: a plain program writes a 40-character line and waits for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the program: time from launching a process to its main window painted
 // for the first time, and its resident memory at that moment. Five starts, offscreen;
 // the median is printed. Each start is a fresh process running the program's own start

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The terminal pane under a flood of received text: bytes shown per second, CPU time,
 # the longest stall of the event loop, and the pane checked against the flood.
 if(TARVIK_BUILD_APP AND TARGET app)

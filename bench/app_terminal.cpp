@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A flood of text into the real main window, offscreen: 8 MiB of lines of 20 to 200
 // printable characters, each ended by LF alone, written at the far end of a
 // pseudo-terminal as fast as it takes them. Prints the bytes shown per second, the CPU

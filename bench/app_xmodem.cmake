@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The XMODEM transfer window against lrzsz over a pseudo-terminal, next to the engine
 # alone on the same kind of link.
 if(TARVIK_BUILD_APP AND TARGET app)

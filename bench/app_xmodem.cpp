@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 1 MiB with XMODEM-1K to and from lrzsz over a pseudo-terminal: through the transfer
 // window (buttons, log, labels, the main window's port), and with the engine alone on a
 // port of the same settings, in one run, so the window's own cost shows.

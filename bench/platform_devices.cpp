@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures for the serial devices themselves, below the port component:
 //   16 MiB through the virtual line and through a pseudo-terminal, each byte checked
 //   (MB/s, process CPU seconds); the wake-up latency of the event wait on a

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The XMODEM engine end to end: against lrzsz over a pseudo-terminal, and between two of
 # our components over the paced virtual line.
 set(protocol_bench_support ${CMAKE_SOURCE_DIR}/tests/protocol/LrzszPeer.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // XMODEM between our ends and lrzsz's sx and rx, in one run: 1 MiB of random data over a
 // relayed pseudo-terminal pair that is not paced (the four pairings of the two senders and
 // the two receivers, XMODEM-1K, five times each), and over the pseudo-terminal line paced at 115200 baud

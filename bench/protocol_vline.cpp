@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Our sender to our receiver over the virtual line paced at 115200 and 1000000 baud
 // (8N1, 10 bits a byte): bytes per second as a share of the line's limit.
 #include <cstdio>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Port component: WriteChar cost, end-to-end throughput, receive latency, idle cost.
 if(benchmark_FOUND)
   add_executable(bench_serial_writechar ${CMAKE_CURRENT_LIST_DIR}/serial_writechar.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end figures of the port on a pseudo-terminal: WriteChar throughput to the far
 // end, receive latency to OnRxChar on the main thread, receive throughput through
 // ReadText, and the CPU and thread wake-ups of an idle open port.

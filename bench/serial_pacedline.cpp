@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes through a line that pushes back: 1 MiB of text with WriteBuf in 1 KiB pieces,
 // through the paced pseudo-terminal line at 115200 and at 1000000 baud, with the
 // terminal's queue size. Prints the throughput as a share of the line rate, the CPU of

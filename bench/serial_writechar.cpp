@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of one queued WriteChar on a pseudo-terminal, with a reader draining the far
 // end.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Tarvik needs that are not there yet (sourced by the scripts).
 BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev lrzsz socat clang libclang-rt-14-dev"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package build-package/tarvik_<version>_<arch>.deb from a Release build with
 # CPack, installing what is missing with apt first.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Tarvik and runs the whole test suite three times:
 # a plain build, the whole suite under AddressSanitizer with UndefinedBehaviorSanitizer,
 # and the threaded tests under ThreadSanitizer; then builds the Debian package and checks it

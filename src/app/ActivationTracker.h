@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns the toolkit's focus changes into the program's own window activation: a window
 // is activated when it is shown while none of ours is active (the desktop may never give
 // a new program the focus), or when the focus comes to it from none of our windows for

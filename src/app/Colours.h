@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Colours as the settings file keeps them: red in bits 0-7, green 8-15, blue 16-23.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way the program shows a message box, the exception report or a standard
 // dialog. Tests install a scripted seam instead of the real dialogs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File names are bytes of the file system, not Latin-1 text: a name from a box, a dialog
 // or the settings file reaches the file system in the local 8-bit encoding of file names,
 // and comes back from it the same way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binds a control's signal to a handler of the window. A failure inside the handler ends
 // the handler and is shown by the exception report; the program goes on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts are 8-bit: a byte is one character, shown as Latin-1.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a text is shaped before it reaches the terminal pane: control characters made
 // visible, backspaces applied, line ends completed. Texts are bytes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port box's entries: port names kept sorted as text, each with what the system knows
 // of its device as its tool tip.
 #pragma once

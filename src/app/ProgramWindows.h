@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's four windows, created in their order and freed in the reverse one.
 #pragma once
 

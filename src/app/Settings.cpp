@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and saving of each window's sections of the settings file.
 #include <QAction>
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the settings file lives: beside the executable when the file exists there or the
 // directory is writable, otherwise in the user's configuration directory.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "#n" notation of the XMODEM window's open and close strings.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: every exception that leaves an event handler is shown by the
 // exception report, and the framework's hooks (exception report, main-thread wake-up)
 // lead into this application's dialogs and event loop.

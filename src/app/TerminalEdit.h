@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal pane's text box. Text the user puts in (paste, Shift+Insert, a middle
 // click, a drop) is first offered to the pane's owner, which may type it to the port
 // instead; the text box then keeps what it held.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal pane's text as the terminal counts it: bytes, a line break being the
 // pair CR LF (two characters). A CR or LF that is not part of such a pair stays one
 // character and is drawn as its control picture (U+240D, U+240A), so that counting,

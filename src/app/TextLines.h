@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a text file becomes lines for a text send, and which automation row a file takes.
 #pragma once
 

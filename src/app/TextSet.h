@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text transfer settings window: line pacing, per-file-type automation and the two
 // options that shape how received text is shown.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool button images, the connect button's glyph and the program icon, drawn at
 // run time so the program carries no image files of its own.
 #pragma once

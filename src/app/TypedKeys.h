@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The character a key press produces in the terminal pane, as one byte: printable
 // characters as typed (Latin-1; others as '?'), Enter 13, Backspace 8, Escape 27, Tab 9,
 // Ctrl with a letter or one of @ [ \ ] ^ _ its control code, Ctrl+Enter 10 and

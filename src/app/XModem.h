@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XMODEM transfer window: one file sent or received over the main window's port, the
 // transfer's log and progress, and the texts sent to the board when the window is
 // activated and deactivated.

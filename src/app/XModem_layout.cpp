@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XMODEM window's controls in the order of the design, placed in rows by layouts so
 // that every caption has the room its font needs; the window is at least its design size.
 #include <QCheckBox>

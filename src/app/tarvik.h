@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main terminal window: the pane, the connection controls, the menus and tool
 // buttons, and the port SerComm1 that all terminal traffic goes through.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls, menus and tool bars as the window is designed.
 #include <QAction>
 #include <QComboBox>

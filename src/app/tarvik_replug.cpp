@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unplug and replug: a port whose device goes away (an adapter pulled, the far end of a
 // line closed) is closed at once and said so in the status bar; when its device node comes
 // back it is opened again with the same settings, unless the user has connected or picked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending files from the main window: a text file line by line, paced by the board's
 // end-of-line answer and a delay, after the file type's load command; any file as raw
 // bytes, each byte only while the board asserts CTS. Both run on the main thread and

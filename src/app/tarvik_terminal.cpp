@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How text reaches the terminal pane and the port: received chunks, the pane's display
 // rules, and the keys typed into the pane.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Objects, persistent objects and components: owner frees, removal notice, end of loading.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exception report: every exception that a handler raises and that is swallowed
 // (event deliveries, OnOpen, OnError, protocol events) is shown through this hook.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exception classes: what() is the exact message the user sees.
 #pragma once
 

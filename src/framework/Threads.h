@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Threads with Synchronize, and the main-thread queue that CheckSynchronize runs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a device control block may ask of a Linux serial device; shared by the POSIX
 // device and the virtual line, so that both refuse the same blocks.
 #pragma once

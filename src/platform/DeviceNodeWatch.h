@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // News of the device nodes in one folder, as the kernel reports it (inotify): a node
 // created, removed, renamed, or its owner or mode changed (udev sets them just after a
 // node appears). Reads and writes on the nodes are no news. The descriptor becomes

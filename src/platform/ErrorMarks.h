@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undoes the kernel's marking of received bytes (PARMRK): a byte that came with a parity
 // or framing error arrives as 0xFF 0x00 byte, a real 0xFF as 0xFF 0xFF. Sequences may be
 // split across reads.

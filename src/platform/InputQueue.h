@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device's own input queue, of the size SetupComm gives it, as a Win32 serial driver
 // keeps one: received bytes land here once, so each arrival raises its events once, and
 // the receive rules of the control block (NUL stripping, error character, event

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waits for modem-line changes of a serial tty in a thread of its own: TIOCMIWAIT blocks
 // and cannot be polled, and looking every few milliseconds would keep an idle port awake.
 #pragma once

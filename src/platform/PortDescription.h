@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the system knows of a port's device, so that two adapters can be told apart.
 #pragma once
 

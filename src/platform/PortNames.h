@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port discovery and the COM numbering of serial devices.
 #pragma once
 

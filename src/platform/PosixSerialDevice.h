@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device over a Linux tty (termios2, poll, the modem-control ioctls).
 #pragma once
 

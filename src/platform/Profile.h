@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: a small INI layer with the platform's profile rules.
 // Names match without regard to case; a written key replaces its old line in place,
 // new sections and keys are appended, every other line is kept. Values are read back

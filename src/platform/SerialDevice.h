@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device as the port component needs it from the OS. The records and bit
 // values are those of the Win32 serial interface the component is written against.
 #pragma once

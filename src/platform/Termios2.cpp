@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one file that sees <asm/termbits.h>.
 #include "platform/Termios2.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line settings through the kernel's termios2, kept behind this small interface because
 // <asm/termbits.h> cannot be included together with <termios.h>.
 #pragma once

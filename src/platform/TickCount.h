@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 32-bit millisecond tick count; it wraps every 49.7 days.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual line: an in-process null-modem pair for deterministic tests and benchmarks.
 // RTS of one end is CTS of the other; DTR of one end is DSR and DCD of the other.
 // Each end is opened as a device by its path, or driven directly as a scripted peer.

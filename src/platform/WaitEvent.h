@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Manual-reset wait events, pollable (an eventfd each), and waits on one or several.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CRC-16 of XMODEM blocks: polynomial 0x1021, initial value 0, most significant bit
 // first, no reflection, no final exclusive-or. Computed byte by byte through a table.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file transfer protocols: the protocol component, its worker, the XMODEM engine.
 #pragma once
 

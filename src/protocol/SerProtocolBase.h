@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The protocol component and its worker: one file transfer at a time over an attached
 // port, run on a worker thread that reads a bounded receive queue filled on the main
 // thread and reports errors and the end of the transfer as events on the main thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XMODEM family on top of the protocol component: 128- and 1024-byte blocks, an 8-bit
 // checksum or CRC-16, acknowledged or streaming ('G') operation, in both directions.
 #pragma once

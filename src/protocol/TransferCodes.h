@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transfer direction and the exit and error codes of every transfer. These values
 // and no others reach OnTransferEnd and OnError.
 #pragma once

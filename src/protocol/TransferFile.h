@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file of one transfer: opened for the length of the transfer, read and write access,
 // not shared with other openers (an exclusive advisory lock).
 #pragma once

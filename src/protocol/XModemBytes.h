@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Control bytes of the XMODEM exchange and the block sizes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receiving side: the file under a name of its own, blocks with their checks, EOT.
 #include "protocol/Crc16.h"
 #include "protocol/SerXModem.h"

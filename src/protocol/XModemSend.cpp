@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sending side: the start-byte wait, block frames with their retries, and EOT.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A byte queue in one block of fixed capacity used as a ring, so that the bytes leaving at
 // the front never move the ones behind them: a port's write queue, a transfer's receive
 // queue.

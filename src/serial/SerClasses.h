@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building blocks shared by the port and protocol components: change-notifying settings
 // objects, wait events, critical sections, a fixed-capacity byte queue, the millisecond
 // timer and file-name helpers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open and close, writing the settings into the device, the threads' lifetime.
 #include "serial/SerComm.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port component: settings, open and close, reads and writes, modem lines,
 // port discovery, event delivery on the main thread, and the attachment of components.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Delivery of device events on the main thread, in the fixed order.
 #include <algorithm>
 #include <climits>

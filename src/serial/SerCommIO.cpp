@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads, writes, status, purges and the modem lines.
 #include <algorithm>
 #include <chrono>

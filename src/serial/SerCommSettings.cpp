@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Property setters: applied live, refused while open, or stored.
 #include "serial/SerComm.h"
 #include "serial/SerCommThreads.h"

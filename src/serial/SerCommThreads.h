@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two worker threads of an open port (private to the component).
 #pragma once
 

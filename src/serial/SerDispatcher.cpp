@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Attaching components to a port.
 #include "serial/SerComm.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/SerPrst.h"
 
 void TSerFlowControl::Assign(const TPersistent* Source) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port's settings sub-objects: flow control, event characters, buffers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window activation follows focus between our own windows, not to other programs.
 #include <gtest/gtest.h>
 

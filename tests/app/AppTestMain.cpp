@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window tests run offscreen, in one application object shared by every test.
 #include <gtest/gtest.h>
 

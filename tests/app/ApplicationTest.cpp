@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: the exception report, the full stop, and main-thread calls
 // from other threads delivered through the event loop.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connection control: connecting a pseudo-terminal found through a test port root, line
 // settings reaching the device, refusals, and the DTR line on the virtual line.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows as shown at the default fonts: every caption fits its control, no control
 // covers another or reaches out of its window, and the main window can be made small.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pane: its start lines, and the activation's empty show that keeps it in bounds.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kept apart: the kernel's termios header cannot meet the C library's.
 #include <asm/termbits.h>
 #include <sys/ioctl.h>

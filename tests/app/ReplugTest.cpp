@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unplug and replug through the real window: an adapter (a pseudo-terminal placed under the
 // test's device root as ttyUSB0, COM33) pulled and plugged back, and the port box following
 // the device nodes that come and go.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog seam for window tests: records every message and report, and answers the
 // standard dialogs with scripted choices, or lets the real file dialog answer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binary sends through the real window to the board simulator on the virtual line, whose
 // board can hold CTS off: the exact bytes, the CTS hold, Cancel and the file errors.
 #include <sys/stat.h>

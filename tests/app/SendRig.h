@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window with the board simulator at the far end, for the send tests: a board
 // on a pseudo-terminal or on a virtual line (where it can hold CTS off), files to send,
 // and scripted steps that run while a send lets the window handle its events.

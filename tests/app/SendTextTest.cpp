@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text file sends through the real window to the board simulator: what reaches the
 // board, the automation rules and their wait, the two kinds of pacing, Cancel, the
 // re-send after a restart and every refusal.

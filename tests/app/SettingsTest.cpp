@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's settings: first start, save and reload, value rules, read-only file.
 #include <gtest/gtest.h>
 

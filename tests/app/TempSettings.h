@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A temporary directory holding the settings file, with the program pointed at it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keys typed into the pane: while connected every character goes to the board as it is
 // (copy and paste keys included) with echo through the display rules only; keys without
 // a character keep editing; while disconnected the pane is a text box.

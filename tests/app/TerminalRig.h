@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window connected to end A of a virtual line, the test speaking for the board
 // on end B; waits that let the window run.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the board sends, as the pane shows it: clear-screen sequences, line ends with and
 // without completion, control-character notation, backspaces, the trim, NUL bytes and
 // Latin-1, the received-text buffer, and RTS held low while a chunk is handled.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port discovery under a temporary root, and pseudo-terminals placed there as devices.
 #pragma once
 

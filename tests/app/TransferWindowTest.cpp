@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text transfer settings window: defaults, the enable rule, the record, Ok and close.
 #include <gtest/gtest.h>
 

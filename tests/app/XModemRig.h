@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's windows with the main port connected to a pseudo-terminal, whose master
 // side is the board: read directly by the test, or handed to lrzsz's sx / rx.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Transfers through the window: with lrzsz's sx and rx at the far end of the main port's
 // pseudo-terminal, and XMODEM-G (which lrzsz does not speak) with our own engine there.
 #include <QCheckBox>

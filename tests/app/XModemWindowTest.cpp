@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transfer window without a transfer peer: tab order, the open and close texts on the
 // board's side of the line, the settings, the file choice, and OK during a transfer.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both devices refuse what Linux cannot do, with EINVAL, and take the rest.
 #include <gtest/gtest.h>
 

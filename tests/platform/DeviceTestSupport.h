@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the device tests: the control block the port builds, and what an idle
 // event wait costs.
 #pragma once

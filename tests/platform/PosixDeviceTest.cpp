@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX device on real pseudo-terminals.
 #include <fcntl.h>
 #include <gtest/gtest.h>

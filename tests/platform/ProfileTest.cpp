@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The INI profile: lookup and write rules, value encodings, atomic and refused writes.
 #include "platform/Profile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual line: end A is opened as the device, end B is the scripted peer.
 #include <gtest/gtest.h>
 

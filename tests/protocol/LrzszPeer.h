@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lrzsz's sx and rx as the far end of a pseudo-terminal (PtyPair with a blocking master):
 // the program gets the master side as its standard input and output, our port opens the
 // slave side by its path.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interoperability with lrzsz's sx and rx over a pseudo-terminal, both directions.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The protocol component around the engine: start and refusal, abort, time-outs and the
 // error limit, the receive queue's bound, handler failures, destruction mid-transfer.
 #include <gtest/gtest.h>

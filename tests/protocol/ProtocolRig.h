@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A protocol component on end A of a virtual line, with the far end B driven by a scripted
 // peer on a thread of its own while the test's main thread runs the deliveries.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a correct XMODEM peer puts on the line, computed independently of the engine
 // (bit by bit rather than through a table), for scripted peers and checks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Streaming on lines as they are: a slow line that pushes back, a busy main thread, and
 // cancels that must reach the far end at once.
 #include <gtest/gtest.h>

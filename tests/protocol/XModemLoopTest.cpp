@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Our sender and our receiver on the two ends of a virtual line.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receiver against a scripted sender: every row of its state table.
 #include <gtest/gtest.h>
 #include <signal.h>

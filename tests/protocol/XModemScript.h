@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scripted far end for one transfer: read so many bytes, then reply, step by step.
 #pragma once
 

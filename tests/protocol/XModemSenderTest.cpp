@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sender against a scripted receiver: every row of its state table.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Components attached to a port: what they receive, and how attachment ends.
 #include "serial/SerTestSupport.h"
 

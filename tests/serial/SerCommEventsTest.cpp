@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deliveries from the event and write threads: what fires, in which order, and how the
 // threads survive failing handlers, failing writes and a close.
 #include "serial/SerTestSupport.h"

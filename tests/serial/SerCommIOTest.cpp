@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads, writes, the write queue, purges and the modem lines on the virtual line.
 #include <chrono>
 #include <thread>

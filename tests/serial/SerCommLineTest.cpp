@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port on lines as they are: slow lines that push back, held output, and lines that
 // vanish.
 #include <algorithm>

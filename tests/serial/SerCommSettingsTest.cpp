@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port's settings: defaults, the device control block each setter writes, refusals
 // while open, open failures and port discovery.
 #include <pty.h>

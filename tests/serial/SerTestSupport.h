@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the port tests: running deliveries until a condition holds, catching
 // exception reports, and a port on one end of a fresh virtual line.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A line that pushes back, on pseudo-terminals: the near end (NearPath, where the port
 // under test opens) and the far end (FarPath, for a peer such as rx or a second port) are
 // two pseudo-terminals joined by a relay. The relay paces each direction at a byte rate and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pseudo-terminal pair for tests and benchmarks: the device under test opens the slave
 // by its path, the test plays the far end on the master. Both ends are raw; the pair
 // keeps a slave descriptor of its own, so the pty lives on while the device is closed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A port set up as the terminal's port is (its queue sizes and events), for the tests and
 // benchmarks that put it on a real line.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the process uses: CPU seconds, and the context switches of each of its threads
 // (a thread that sleeps until something happens switches once per wake-up).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's side of the line: a pseudo-terminal master, a serial device opened by
 // path, or the far end of a virtual line.
 #pragma once

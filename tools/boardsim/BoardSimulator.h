@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small programmable board, as Tarvik sees it on the line: it echoes what it gets,
 // takes "loadb", "loadh" and "loadf" by printing a prompt, answers every line with the
 // acknowledgement character and can hold CTS off.

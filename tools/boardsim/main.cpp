@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-boardsim: a board on a pseudo-terminal, for trying Tarvik without hardware.
 //
 //   tarvik-boardsim                 make a pseudo-terminal pair and print the port name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random byte streams as the far end of a transfer: to the receiver, and as replies to the
 // sender. A run must end, on its own or by the error limit, with a code of the table.
 //
