@@ -31,7 +31,7 @@
 #include "app/ProgramWindows.h"
 #include "app/SettingsFile.h"
 #include "app/TarvikApplication.h"
-#include "app/TerminalPane.h"
+#include "app/pane/TerminalPane.h"
 
 namespace {
 

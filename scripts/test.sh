@@ -36,11 +36,11 @@ echo "== ThreadSanitizer (threaded tests) =="
 configure_and_build build-tsan -DTARVIK_SANITIZE=thread -DTARVIK_BUILD_BENCH=OFF -DTARVIK_BUILD_APP=OFF
 ctest --test-dir build-tsan --output-on-failure -j"$jobs" --timeout 900 -L threaded
 
-echo "== XMODEM fuzz target (libFuzzer, a fixed number of runs) =="
+echo "== fuzz targets (libFuzzer, a fixed number of runs each) =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARVIK_BUILD_FUZZ=ON -DTARVIK_SANITIZE=address -DTARVIK_BUILD_APP=OFF -DTARVIK_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz --target protocol_fuzz -j"$jobs"
-ctest --test-dir build-fuzz --output-on-failure -R protocol_fuzz
+cmake --build build-fuzz --target fuzz -j"$jobs"
+ctest --test-dir build-fuzz --output-on-failure -L '^fuzz$'
 
 echo "== Debian package: lintian, desktop entry, AppStream, install, run, remove =="
 bash scripts/package.sh --check

@@ -11,7 +11,7 @@
 
 #include "app/ActivationTracker.h"
 #include "app/DialogSeam.h"
-#include "app/TerminalEdit.h"
+#include "app/pane/TerminalEdit.h"
 #include "serial/SerComm.h"
 
 class QAction;

@@ -6,10 +6,10 @@
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 
-#include "app/PaneRules.h"
-#include "app/TerminalPane.h"
+#include "console/PaneRules.h"
+#include "app/pane/TerminalPane.h"
 #include "app/TextSet.h"
-#include "app/TypedKeys.h"
+#include "app/pane/TypedKeys.h"
 #include "app/tarvik.h"
 #include "framework/ExceptionReport.h"
 #include "framework/IntConvert.h"

@@ -17,7 +17,7 @@
 #include "TempSettings.h"
 #include "TestDevices.h"
 #include "app/ProgramWindows.h"
-#include "app/TerminalPane.h"
+#include "app/pane/TerminalPane.h"
 #include "platform/VirtualLine.h"
 
 // Runs the window's events until Done holds or TimeoutMs passes; sleeps between events.

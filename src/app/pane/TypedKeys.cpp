@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/TypedKeys.h"
+#include "app/pane/TypedKeys.h"
 
 #include <QKeyEvent>
 

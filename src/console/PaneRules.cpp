@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/PaneRules.h"
+#include "console/PaneRules.h"
 
 #include <cstdio>
 

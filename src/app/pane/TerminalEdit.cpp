@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/TerminalEdit.h"
+#include "app/pane/TerminalEdit.h"
 
 #include <QDropEvent>
 #include <QMimeData>

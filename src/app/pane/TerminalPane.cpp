@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/TerminalPane.h"
+#include "app/pane/TerminalPane.h"
 
 #include <QPlainTextEdit>
 #include <QTextBlock>
