@@ -15,6 +15,7 @@
 #include "app/SettingsFile.h"
 #include "app/TextSet.h"
 #include "app/XModem.h"
+#include "app/pane/BoardConsole.h"
 #include "app/tarvik.h"
 #include "platform/Profile.h"
 
@@ -81,6 +82,7 @@ void TfrmTerm::getSettings() {
     move(ini.ReadInteger("Form", "leftTERM", 367), y());
     move(x(), ini.ReadInteger("Form", "topTERM", 256));
     SetMark(AutoReconnect1, ini.ReadBool("Replug", "AutoReconnect", true));
+    Console->ReadSettings(ini);
     int port = ini.ReadInteger("Comms", "Port", 1);
     if (!SerComm1->Active()) SerComm1->SetPortNum(PortNumFromItem(port));
     QSignalBlocker blocker(cboPort);
@@ -113,6 +115,7 @@ void TfrmTerm::WriteSettings() {
     ini.WriteInteger("Form", "leftTERM", x());
     ini.WriteInteger("Form", "topTERM", y());
     ini.WriteBool("Replug", "AutoReconnect", AutoReconnect1->isChecked());
+    Console->WriteSettings(ini);
   } catch (const std::exception&) {
     Dialogs().Message(this, "Cant update settings");
   }

@@ -26,6 +26,7 @@ class QToolBar;
 class QToolButton;
 class TfrmTransfer;
 class TAboutBox;
+class BoardConsole;
 class TfrmXModem;
 class DeviceNodeWatch;
 
@@ -107,6 +108,8 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   static int SelectedIndex(const QComboBox* Box);
 
   TSerComm* SerComm1 = nullptr;
+  // ANSI Terminal, UTF-8, Enter Sends and the paced paste, with their menu items.
+  BoardConsole* Console = nullptr;
 
   QToolBar* ToolBar1 = nullptr;
   QToolBar* ToolBar2 = nullptr;

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/ToolImages.h"
+#include "app/pane/BoardConsole.h"
 #include "app/tarvik.h"
 
 namespace {
@@ -89,6 +90,8 @@ void TfrmTerm::CreateMenus() {
   Echo1 = AddItem(settings, "Echo1", "&Echo", true);
   RefreshPorts1 = AddItem(settings, "RefreshPorts1", "&Refresh Ports");
   mnuCtrl = AddItem(settings, "mnuCtrl", "&Show Control Chrs", true);
+  Console = new BoardConsole(this);
+  Console->AddMenuItems(settings);
   QMenu* serial = bar->addMenu("S&erial");
   serial->setObjectName("Serial1");
   Reset1 = AddItem(serial, "Reset1", "&Reset");

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 
 #include "console/PaneRules.h"
+#include "app/pane/BoardConsole.h"
 #include "app/pane/TerminalPane.h"
 #include "app/TextSet.h"
 #include "app/pane/TypedKeys.h"
@@ -21,29 +22,30 @@ constexpr int PaneKeep = 16384;
 constexpr size_t ReceivedLimit = 2400;
 
 // While the port is open, every character the pane's keyboard produces goes to
-// mmoTermKeyPress instead of being inserted; the shortcuts bound to such keys (copy,
-// paste, select all) do not fire then, and text pasted or dropped is typed the same way.
+// mmoTermKeyPress instead of being inserted (and, with ANSI Terminal, every key that
+// sends a sequence goes to the board); the shortcuts bound to such keys (copy, paste,
+// select all) do not fire then, and text pasted or dropped is typed the same way.
 // While it is closed the pane is a text box.
 class PaneKeys : public QObject {
  public:
   PaneKeys(TfrmTerm* Window, TerminalEdit* Pane) : QObject(Pane), window_(Window) {
     Pane->installEventFilter(this);
-    Pane->TakeInsertedText = [this, Pane](const QString& Text) { return TypeOut(Pane, Text); };
+    Pane->TakeInsertedText = [this](const QString& Text) { return TypeOut(Text); };
   }
 
  protected:
-  bool eventFilter(QObject* Pane, QEvent* Event) override {
+  bool eventFilter(QObject*, QEvent* Event) override {
     switch (Event->type()) {
       case QEvent::ShortcutOverride:
-        if (!Connected() || !CharacterOfKey(*static_cast<QKeyEvent*>(Event))) return false;
+        if (!Connected() || !Keys().KeystrokeOf(*static_cast<QKeyEvent*>(Event))) return false;
         Event->accept();  // the key comes to the pane as a key press
         return true;
       case QEvent::KeyPress:
-        if (std::optional<char> key = CharacterOfKey(*static_cast<QKeyEvent*>(Event)))
-          return Press(Pane, *key);
+        if (std::optional<std::string> key = Keys().KeystrokeOf(*static_cast<QKeyEvent*>(Event)))
+          return Press(*key);
         return false;
       case QEvent::InputMethod:
-        Compose(Pane, *static_cast<QInputMethodEvent*>(Event));
+        Compose(*static_cast<QInputMethodEvent*>(Event));
         return false;
       default:
         return false;
@@ -52,36 +54,26 @@ class PaneKeys : public QObject {
 
  private:
   bool Connected() const { return window_->SerComm1->Active(); }
+  BoardConsole& Keys() const { return *window_->Console; }
 
   // True when the key was taken; a handler that fails has taken it as well.
-  bool Press(QObject* Pane, char Character) {
-    std::optional<char> key = Character;
+  bool Press(const std::string& Keystroke) {
     try {
-      window_->mmoTermKeyPress(Pane, key);
+      return Keys().Type(Keystroke);
     } catch (...) {
       ReportCurrentException();
       return true;
     }
-    return !key;
   }
 
-  // Typed character by character; a failing write ends the rest.
-  bool TypeOut(QObject* Pane, const QString& Text) {
-    if (!Connected()) return false;
-    Guarded([&] {
-      for (char c : KeystrokesOfText(Text)) {
-        std::optional<char> key = c;
-        window_->mmoTermKeyPress(Pane, key);
-      }
-    });
-    return true;
-  }
+  // Typed key by key; a failing write ends the rest.
+  bool TypeOut(const QString& Text) { return Keys().Paste(Text); }
 
   // Characters composed by an input method (dead keys) are typed characters too; the
   // pane still shows the composition in progress.
-  void Compose(QObject* Pane, QInputMethodEvent& Event) {
+  void Compose(QInputMethodEvent& Event) {
     if (!Connected() || Event.commitString().isEmpty()) return;
-    for (QChar c : Event.commitString()) Press(Pane, ByteOfCharacter(c));
+    for (const Keystroke& key : Keys().KeystrokesOf(Event.commitString())) Press(key.Bytes);
     Event.setCommitString(QString());
   }
 
@@ -93,6 +85,8 @@ class PaneKeys : public QObject {
 void TfrmTerm::BindTerminal() {
   SerComm1->OnRxChar = [this](TObject* Sender, int Count) { SerComm1RxChar(Sender, Count); };
   new PaneKeys(this, mmoTerm);
+  Console->Attach({[this] { return frmTransfer_->TextTransferSettings().AddCR; },
+                   [this](int Total) { ShowSendProgress(Total); }, [this] { HideSendProgress(); }});
 }
 
 void TfrmTerm::SerComm1RxChar(TObject*, int) {
@@ -113,7 +107,16 @@ void TfrmTerm::SerComm1RxChar(TObject*, int) {
   if (ReceivedText.size() > ReceivedLimit) ReceivedText.clear();
 }
 
-void TfrmTerm::showReceived(const std::string& Text) {
+void TfrmTerm::showReceived(const std::string& Received) {
+  if (Console->Ansi()) {
+    // During a text send the board's end-of-line answers stay out of the pane, as in
+    // the plain display.
+    std::string text = Received;
+    if (SendingText) std::erase(text, static_cast<char>(StrToInt(frmTransfer_->TextTransferSettings().EolChar) % 256));
+    Console->ShowReceived(text);
+    return;
+  }
+  const std::string Text = Console->PlainReceived(Received);
   const ClearScreenSplit split = SplitAtClearScreen(Text);
   if (!split.HasEscape) {
     showText(Text);
@@ -125,12 +128,13 @@ void TfrmTerm::showReceived(const std::string& Text) {
 }
 
 void TfrmTerm::showText(const std::string& Text) {
-  TerminalPane pane(mmoTerm);
+  const bool utf8 = Console->Utf8();
+  TerminalPane pane(mmoTerm, utf8);
   if (pane.Length() > PaneLimit) pane.KeepLast(PaneKeep);
   pane.CaretToEnd();
 
-  std::string text = mnuCtrl->isChecked() ? ShowControlChars(Text) : Text;
-  const bool replaceLast = ApplyBackspaces(text);
+  std::string text = mnuCtrl->isChecked() ? ShowControlChars(Text, utf8) : Text;
+  const bool replaceLast = ApplyBackspaces(text, utf8);
   const TTextTransferSettings settings = frmTransfer_->TextTransferSettings();
   // During a text send, a piece holding the end-of-line character is left out (the
   // send's acknowledgements); otherwise every byte is shown, a NUL too.
@@ -154,7 +158,7 @@ void TfrmTerm::writeToCom(const std::string& Text) {
 void TfrmTerm::mmoTermKeyPress(QObject*, std::optional<char>& Key) {
   if (!Key || !SerComm1->Active()) return;
   SerComm1->WriteChar(*Key);
-  if (Echo1->isChecked()) showText(std::string(1, *Key));
+  if (Echo1->isChecked()) Console->Echo(std::string(1, *Key));
   Key.reset();
 }
 

@@ -3,13 +3,13 @@
 
 #include <cstdio>
 
-std::string ShowControlChars(const std::string& Text) {
+std::string ShowControlChars(const std::string& Text, bool Utf8) {
   std::string out;
   out.reserve(Text.size());
   const size_t last = Text.empty() ? 0 : Text.size() - 1;
   for (size_t i = 0; i < Text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(Text[i]);
-    if (i < last && (c < 32 || c > 127)) {
+    if (i < last && (c < 32 || (c > 127 && !Utf8))) {
       char notation[5];
       std::snprintf(notation, sizeof notation, "[%02X]", c);
       out += notation;
@@ -22,7 +22,7 @@ std::string ShowControlChars(const std::string& Text) {
 
 // Taking the first backspace again and again comes to the same as one pass with the
 // text kept so far as a stack.
-bool ApplyBackspaces(std::string& Text) {
+bool ApplyBackspaces(std::string& Text, bool Utf8) {
   if (Text.find('\b') == std::string::npos) return false;
   bool replaceLast = false;
   std::string out;
@@ -31,6 +31,8 @@ bool ApplyBackspaces(std::string& Text) {
     if (c != '\b') {
       out += c;
     } else if (!out.empty()) {
+      if (Utf8)
+        while (out.size() > 1 && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80) out.pop_back();
       out.pop_back();
     } else {
       replaceLast = true;

@@ -6,27 +6,13 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "app/pane/ProgramEdit.h"
+
 namespace {
 
 constexpr char16_t NulPicture = 0x2400;
 constexpr char16_t LoneCr = 0x240D;
 constexpr char16_t LoneLf = 0x240A;
-
-// What the program writes into the pane is not the user's editing: it stays out of
-// the undo history (which would otherwise keep every byte ever received).
-class ProgramEdit {
- public:
-  explicit ProgramEdit(QTextDocument* Doc) : doc_(Doc), undo_(Doc->isUndoRedoEnabled()) {
-    if (undo_) doc_->setUndoRedoEnabled(false);
-  }
-  ~ProgramEdit() {
-    if (undo_) doc_->setUndoRedoEnabled(true);
-  }
-
- private:
-  QTextDocument* doc_;
-  bool undo_;
-};
 
 QTextCursor EndOf(QTextDocument* Doc) {
   QTextCursor end(Doc);
@@ -66,6 +52,7 @@ void TerminalPane::KeepLast(int Count) {
     }
     keep -= 2;
   }
+  if (doc->characterAt(cut).isLowSurrogate()) ++cut;  // never half a character
   ProgramEdit edit(doc);
   QTextCursor head(doc);
   head.setPosition(cut, QTextCursor::KeepAnchor);
@@ -105,7 +92,7 @@ void TerminalPane::Append(const std::string& Bytes, bool ReplaceLast) {
     crFirst = true;
   }
   QTextCursor end = EndOf(doc);
-  end.insertText(Drawn(crFirst ? "\r" + Bytes : Bytes));
+  end.insertText(Drawn(crFirst ? "\r" + Bytes : Bytes, utf8_));
   pane_->setTextCursor(end);
   pane_->ensureCursorVisible();
 }
@@ -124,7 +111,8 @@ std::string TerminalPane::Text() const {
   return bytes;
 }
 
-QString TerminalPane::Drawn(const std::string& Bytes) {
+QString TerminalPane::Drawn(const std::string& Bytes, bool Utf8) {
+  if (Utf8) return DrawnUtf8(Bytes);
   QString drawn;
   drawn.reserve(static_cast<qsizetype>(Bytes.size()));
   for (size_t i = 0; i < Bytes.size(); ++i) {
@@ -143,4 +131,30 @@ QString TerminalPane::Drawn(const std::string& Bytes) {
     }
   }
   return drawn;
+}
+
+// The same pictures for CR, LF and NUL; the text between them decoded as UTF-8.
+QString TerminalPane::DrawnUtf8(const std::string& Bytes) {
+  QString drawn;
+  drawn.reserve(static_cast<qsizetype>(Bytes.size()));
+  size_t text = 0;
+  for (size_t i = 0; i <= Bytes.size(); ++i) {
+    const char c = i < Bytes.size() ? Bytes[i] : '\0';
+    if (i < Bytes.size() && c != '\r' && c != '\n' && c != '\0') continue;
+    drawn += QString::fromUtf8(Bytes.data() + text, static_cast<qsizetype>(i - text));
+    if (i == Bytes.size()) break;
+    const size_t next = c == '\r' && i + 1 < Bytes.size() && Bytes[i + 1] == '\n' ? i + 2 : i + 1;
+    drawn += Drawn(Bytes.substr(i, next - i), false);
+    i = next - 1;
+    text = next;
+  }
+  KeepToTheLine(drawn.data(), drawn.size());
+  return drawn;
+}
+
+void TerminalPane::KeepToTheLine(QChar* Text, qsizetype Size) {
+  for (qsizetype i = 0; i < Size; ++i) {
+    const char16_t c = Text[i].unicode();
+    if (c == 0x2028 || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1) Text[i] = QChar(0xFFFD);
+  }
 }

@@ -14,7 +14,8 @@ class QPlainTextEdit;
 
 class TerminalPane {
  public:
-  explicit TerminalPane(QPlainTextEdit* Pane) : pane_(Pane) {}
+  // Utf8: the bytes given are whole UTF-8 characters, not Latin-1.
+  explicit TerminalPane(QPlainTextEdit* Pane, bool Utf8 = false) : pane_(Pane), utf8_(Utf8) {}
 
   // Characters, a line break counting as two.
   int Length() const;
@@ -29,13 +30,18 @@ class TerminalPane {
   std::string Text() const;
 
   // How bytes are drawn: CR LF breaks the line, lone CR, LF and NUL are pictures, bytes
-  // 128 to 255 are Latin-1.
-  static QString Drawn(const std::string& Bytes);
+  // 128 to 255 are Latin-1 (or, with Utf8, UTF-8 text).
+  static QString Drawn(const std::string& Bytes, bool Utf8 = false);
+  // Characters the text box would take for line or paragraph breaks or frames become
+  // U+FFFD: a received character never splits a line.
+  static void KeepToTheLine(QChar* Text, qsizetype Size);
 
  private:
+  static QString DrawnUtf8(const std::string& Bytes);
   bool EndsWithBreak() const;
   bool EndsWithLoneCr() const;
   void RemoveLastCharacter();
 
   QPlainTextEdit* pane_;
+  bool utf8_;
 };

@@ -2,6 +2,9 @@
 #include "app/pane/TypedKeys.h"
 
 #include <QKeyEvent>
+#include <QStringView>
+
+#include "console/Utf8.h"
 
 namespace {
 
@@ -51,20 +54,57 @@ std::optional<char> EditingKeyCharacter(int Key) {
 // Qt numbers the keys that have no character of their own from 0x01000000 on.
 bool IsSpecialKey(int Key) { return Key >= Qt::Key_Escape && Key != Qt::Key_unknown; }
 
+std::optional<ConsoleKey> ConsoleKeyOf(int Key) {
+  switch (Key) {
+    case Qt::Key_Up: return ConsoleKey::Up;
+    case Qt::Key_Down: return ConsoleKey::Down;
+    case Qt::Key_Right: return ConsoleKey::Right;
+    case Qt::Key_Left: return ConsoleKey::Left;
+    case Qt::Key_Home: return ConsoleKey::Home;
+    case Qt::Key_End: return ConsoleKey::End;
+    case Qt::Key_Insert: return ConsoleKey::Insert;
+    case Qt::Key_Delete: return ConsoleKey::Delete;
+    case Qt::Key_PageUp: return ConsoleKey::PageUp;
+    case Qt::Key_PageDown: return ConsoleKey::PageDown;
+    default: break;
+  }
+  if (Key >= Qt::Key_F1 && Key <= Qt::Key_F12)
+    return static_cast<ConsoleKey>(static_cast<int>(ConsoleKey::F1) + (Key - Qt::Key_F1));
+  return std::nullopt;
+}
+
+// The pane keeps its clipboard keys (Shift+Insert, Ctrl+Insert, Shift+Delete) and
+// scrolls its history with Shift+Page Up and Page Down.
+bool PaneKeepsKey(int Key, Qt::KeyboardModifiers Mods) {
+  const bool shift = Mods == Qt::ShiftModifier, ctrl = Mods == Qt::ControlModifier;
+  return (Key == Qt::Key_Insert && (shift || ctrl)) || (Key == Qt::Key_Delete && shift) ||
+         ((Key == Qt::Key_PageUp || Key == Qt::Key_PageDown) && shift);
+}
+
+std::optional<std::string> ConsoleKeySequence(const QKeyEvent& Event, const KeyboardMode& Mode) {
+  const Qt::KeyboardModifiers mods = Event.modifiers() & ~Qt::KeypadModifier;
+  const std::optional<ConsoleKey> key = ConsoleKeyOf(Event.key());
+  if (!key || (mods & Qt::MetaModifier) || PaneKeepsKey(Event.key(), mods)) return std::nullopt;
+  const KeyModifiers modifiers{(mods & Qt::ShiftModifier) != 0, (mods & Qt::AltModifier) != 0,
+                               (mods & Qt::ControlModifier) != 0};
+  return KeySequence(*key, modifiers, Mode.ApplicationCursorKeys);
+}
+
+bool IsEnterKey(const QKeyEvent& Event) {
+  return (Event.key() == Qt::Key_Return || Event.key() == Qt::Key_Enter) &&
+         !(Event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+std::string Utf8Of(char32_t Code) {
+  std::string bytes;
+  AppendUtf8(bytes, Code);
+  return bytes;
+}
+
 }  // namespace
 
 char ByteOfCharacter(QChar Character) {
   return Character.unicode() < 256 ? static_cast<char>(Character.unicode()) : '?';
-}
-
-std::string KeystrokesOfText(const QString& Text) {
-  std::string keys;
-  keys.reserve(static_cast<size_t>(Text.size()));
-  for (qsizetype i = 0; i < Text.size(); ++i) {
-    if (Text[i] == u'\r' && i + 1 < Text.size() && Text[i + 1] == u'\n') ++i;
-    keys += Text[i] == u'\n' ? '\r' : ByteOfCharacter(Text[i]);
-  }
-  return keys;
 }
 
 std::optional<char> CharacterOfKey(const QKeyEvent& Event) {
@@ -77,4 +117,34 @@ std::optional<char> CharacterOfKey(const QKeyEvent& Event) {
   const QString text = Event.text();
   if (text.isEmpty() || text[0].unicode() < 32 || text[0].unicode() == 127) return std::nullopt;
   return ByteOfCharacter(text[0]);
+}
+
+std::optional<std::string> KeystrokeOfKey(const QKeyEvent& Event, const KeyboardMode& Mode) {
+  const std::optional<char> character = CharacterOfKey(Event);
+  if (!character) return Mode.AnsiKeys ? ConsoleKeySequence(Event, Mode) : std::nullopt;
+  if (IsEnterKey(Event)) return EnterBytes(Mode.Enter);
+  const QString text = Event.text();
+  const bool typedCharacter = !(Event.modifiers() & Qt::ControlModifier) && !text.isEmpty();
+  if (Mode.Utf8 && typedCharacter && text[0].unicode() >= 0x80)
+    return Utf8Of(QStringView(text).toUcs4().value(0, ReplacementCharacter));
+  return std::string(1, *character);
+}
+
+std::vector<Keystroke> KeystrokesOfPaste(const QString& Text, const KeyboardMode& Mode) {
+  std::vector<Keystroke> keys;
+  keys.reserve(static_cast<size_t>(Text.size()));
+  const std::string enter = EnterBytes(Mode.Enter);
+  for (qsizetype i = 0; i < Text.size(); ++i) {
+    const QChar c = Text[i];
+    if (c == u'\r' && i + 1 < Text.size() && Text[i + 1] == u'\n') ++i;
+    if (c == u'\r' || c == u'\n') {
+      keys.push_back({enter, true});
+    } else if (Mode.Utf8 && c.unicode() >= 0x80) {
+      const bool pair = c.isHighSurrogate() && i + 1 < Text.size() && Text[i + 1].isLowSurrogate();
+      keys.push_back({Utf8Of(pair ? QChar::surrogateToUcs4(c, Text[++i]) : c.isSurrogate() ? ReplacementCharacter : c.unicode())});
+    } else {
+      keys.push_back({std::string(1, ByteOfCharacter(c))});
+    }
+  }
+  return keys;
 }

@@ -10,12 +10,32 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "console/KeySequences.h"
 
 class QKeyEvent;
 
 std::optional<char> CharacterOfKey(const QKeyEvent& Event);
 // One byte for a character of composed input (an input method's commit string).
 char ByteOfCharacter(QChar Character);
-// The bytes the keyboard would give for a text typed out: each line end (CR LF, LF or CR)
-// as Enter gives it, every other character as ByteOfCharacter.
-std::string KeystrokesOfText(const QString& Text);
+
+// How keys become bytes beyond the plain rules above: the keys without a character as a
+// console expects them (AnsiKeys), characters outside ASCII as UTF-8, and Enter.
+struct KeyboardMode {
+  bool AnsiKeys = false;
+  bool ApplicationCursorKeys = false;
+  bool Utf8 = false;
+  TEnterSends Enter = esCR;
+};
+
+// The bytes of one key, or none (a modifier alone, a key the pane keeps for itself).
+std::optional<std::string> KeystrokeOfKey(const QKeyEvent& Event, const KeyboardMode& Mode);
+
+// A text typed out key by key: each line end (CR LF, LF or CR) as Enter sends it, every
+// other character as ByteOfCharacter (or as UTF-8).
+struct Keystroke {
+  std::string Bytes;
+  bool LineEnd = false;
+};
+std::vector<Keystroke> KeystrokesOfPaste(const QString& Text, const KeyboardMode& Mode);
