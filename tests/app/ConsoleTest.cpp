@@ -149,6 +149,15 @@ TEST_F(ConsoleScreen, ControlCharactersAndLineFeedsFollowTheirSettings) {
   EXPECT_EQ(Pane().toPlainText(), QString::fromUtf8("ab\nc[01]d[1B][12é!\nef\n  gh"));
 }
 
+// Switched off, the plain display goes on after the last line in the pane's own look.
+TEST_F(ConsoleScreen, SwitchedOffThePlainDisplayGoesOnInItsOwnLook) {
+  Show("\x1b[31mred\n");
+  term->Console->ANSITerminal1->setChecked(false);
+  Show("plain\x1b[1m");
+  EXPECT_EQ(Pane().toPlainText(), "red\nplain[1m");
+  EXPECT_EQ(Runs(1), "'plain[1m'");
+}
+
 // A character split between pieces waits for its rest, in either display.
 TEST_F(ConsoleScreen, Utf8SplitBetweenPieces) {
   term->Console->UTF81->setChecked(true);

@@ -91,8 +91,9 @@ void TerminalPane::Append(const std::string& Bytes, bool ReplaceLast) {
     RemoveLastCharacter();
     crFirst = true;
   }
+  // In the pane's own look, also after coloured text of the console display.
   QTextCursor end = EndOf(doc);
-  end.insertText(Drawn(crFirst ? "\r" + Bytes : Bytes, utf8_));
+  end.insertText(Drawn(crFirst ? "\r" + Bytes : Bytes, utf8_), QTextCharFormat());
   pane_->setTextCursor(end);
   pane_->ensureCursorVisible();
 }
