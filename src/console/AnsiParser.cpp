@@ -30,7 +30,6 @@ void AnsiParser::Reset() {
   decoder_.Reset();
   style_ = saved_ = TextStyle{};
   run_.clear();
-  runColumns_ = 0;
 }
 
 void AnsiParser::Feed(std::string_view Bytes, TerminalActions& Out) {
@@ -47,7 +46,6 @@ void AnsiParser::Feed(std::string_view Bytes, TerminalActions& Out) {
       const char32_t c = static_cast<unsigned char>(byte);
       if (state_ == Ground && IsPrintable(c)) {
         run_ += static_cast<char16_t>(c);
-        ++runColumns_;
       } else {
         Put(c, Out);
       }
@@ -63,14 +61,12 @@ void AnsiParser::AppendText(char32_t C) {
   } else {
     run_ += static_cast<char16_t>(C);
   }
-  ++runColumns_;
 }
 
 void AnsiParser::Flush(TerminalActions& Out) {
   if (run_.empty()) return;
-  Out.Text(run_, runColumns_, style_);
+  Out.Text(run_, style_);
   run_.clear();
-  runColumns_ = 0;
 }
 
 void AnsiParser::Emit(TerminalActions& Out, TermOp Op, int A, int B) {

@@ -54,8 +54,8 @@ struct TermAction {
 class TerminalActions {
  public:
   virtual ~TerminalActions() = default;
-  // Printable characters as UTF-16; Columns counts characters (a surrogate pair is one).
-  virtual void Text(std::u16string_view Run, int Columns, const TextStyle& Style) = 0;
+  // Printable characters, as UTF-16.
+  virtual void Text(std::u16string_view Run, const TextStyle& Style) = 0;
   virtual void Act(const TermAction& Action) = 0;
 };
 
@@ -122,5 +122,4 @@ class AnsiParser {
   TextStyle style_;
   TextStyle saved_;
   std::u16string run_;
-  int runColumns_ = 0;
 };

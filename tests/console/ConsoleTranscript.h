@@ -19,10 +19,7 @@ class ConsoleTranscript : public TerminalActions {
     return all;
   }
 
-  void Text(std::u16string_view Run, int Columns, const TextStyle& Style) override {
-    int codePoints = 0;
-    for (char16_t c : Run) codePoints += (c >= 0xDC00 && c <= 0xDFFF) ? 0 : 1;
-    if (codePoints != Columns) Word("COLUMNS-WRONG");
+  void Text(std::u16string_view Run, const TextStyle& Style) override {
     if (!run_.empty() && !(Style == runStyle_)) CloseRun();
     runStyle_ = Style;
     for (char16_t c : Run) run_ += c < 0x80 ? std::string(1, static_cast<char>(c)) : Hex(c, "U+");

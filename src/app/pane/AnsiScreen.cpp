@@ -16,22 +16,7 @@ namespace {
 
 constexpr int TabWidth = 8;
 
-// The offset in a line's text of a column (a surrogate pair being one column), and how
-// many columns past the line's end that column lies.
-std::pair<int, int> OffsetOf(const QString& Text, int Column) {
-  int offset = 0, column = 0;
-  const int size = static_cast<int>(Text.size());
-  for (; column < Column && offset < size; ++column)
-    offset += Text[offset].isHighSurrogate() && offset + 1 < size && Text[offset + 1].isLowSurrogate() ? 2 : 1;
-  return {offset, Column - column};
-}
-
-int ColumnsOf(const QString& Text) {
-  int columns = 0;
-  for (qsizetype i = 0; i < Text.size(); ++i, ++columns)
-    if (Text[i].isHighSurrogate() && i + 1 < Text.size() && Text[i + 1].isLowSurrogate()) ++i;
-  return columns;
-}
+int LengthOf(const QTextBlock& Line) { return Line.length() - 1; }
 
 QColor ColourOf(const TermColour& Colour) {
   switch (Colour.Source) {
@@ -69,7 +54,7 @@ void AnsiScreen::Restart() {
   applicationCursorKeys_ = false;
   line_.movePosition(QTextCursor::End);
   line_.movePosition(QTextCursor::StartOfBlock);
-  column_ = ColumnsOf(line_.block().text());
+  column_ = LengthOf(line_.block());
   saved_.setPosition(line_.position());
   savedColumn_ = column_;
 }
@@ -134,30 +119,29 @@ void AnsiScreen::LineFeed(bool KeepColumn) {
 // for From is first filled with spaces when With is to stand there.
 void AnsiScreen::Replace(const QTextBlock& Line, int From, int To, const QString& With,
                          const QTextCharFormat& Format) {
-  const QString text = Line.text();
-  const auto [start, missing] = OffsetOf(text, From);
-  const int end = start + OffsetOf(text.mid(start), std::max(0, To - From)).first;
+  const int length = LengthOf(Line);
+  const int start = std::min(From, length), end = std::clamp(To, start, length);
   edit_.setPosition(Line.position() + start);
   if (end > start) edit_.setPosition(Line.position() + end, QTextCursor::KeepAnchor);
   if (With.isEmpty()) {
     if (end > start) edit_.removeSelectedText();
     return;
   }
-  if (missing > 0) edit_.insertText(QString(missing, u' '), QTextCharFormat());
+  if (From > length) edit_.insertText(QString(From - length, u' '), QTextCharFormat());
   edit_.insertText(With, Format);
 }
 
 // Columns From to To of a line, as far as the line has them, become spaces in the
 // current background.
 void AnsiScreen::Blank(const QTextBlock& Line, int From, int To) {
-  const int columns = std::min(To, ColumnsOf(Line.text()));
-  if (columns <= From) return;
+  const int end = std::min(To, LengthOf(Line));
+  if (end <= From) return;
   TextStyle blank;
   blank.Background = parser_->Style().Background;
-  Replace(Line, From, columns, QString(columns - From, u' '), FormatOf(blank));
+  Replace(Line, From, end, QString(end - From, u' '), FormatOf(blank));
 }
 
-void AnsiScreen::Text(std::u16string_view Run, int Columns, const TextStyle& Style) {
+void AnsiScreen::Text(std::u16string_view Run, const TextStyle& Style) {
   QString text(reinterpret_cast<const QChar*>(Run.data()), static_cast<qsizetype>(Run.size()));
   TerminalPane::KeepToTheLine(text.data(), text.size());
   if (!pending_.isEmpty() && Style == pendingStyle_) {
@@ -167,15 +151,15 @@ void AnsiScreen::Text(std::u16string_view Run, int Columns, const TextStyle& Sty
     pending_ = text;
     pendingStyle_ = Style;
   } else {
-    Replace(Line(), column_, column_ + Columns, text, FormatOf(Style));
+    Replace(Line(), column_, column_ + static_cast<int>(text.size()), text, FormatOf(Style));
   }
-  column_ += Columns;
+  column_ += static_cast<int>(text.size());
 }
 
 bool AnsiScreen::AtEnd() const {
   if (!pending_.isEmpty()) return true;
   const QTextBlock line = Line();
-  return !line.next().isValid() && column_ == ColumnsOf(line.text());
+  return !line.next().isValid() && column_ == LengthOf(line);
 }
 
 void AnsiScreen::Flush() {
@@ -244,10 +228,10 @@ void AnsiScreen::Act(const TermAction& Action) {
       EraseInDisplay(Action.A);
       break;
     case TermOp::InsertBlanks:
-      if (column_ < ColumnsOf(line.text())) Replace(line, column_, column_, QString(Action.A, u' '), QTextCharFormat());
+      if (column_ < LengthOf(line)) Replace(line, column_, column_, QString(Action.A, u' '), QTextCharFormat());
       break;
     case TermOp::DeleteChars:
-      if (column_ < ColumnsOf(line.text())) Replace(line, column_, column_ + Action.A, QString(), QTextCharFormat());
+      Replace(line, column_, column_ + Action.A, QString(), QTextCharFormat());
       break;
     case TermOp::EraseChars:
       Blank(line, column_, column_ + Action.A);
@@ -269,7 +253,7 @@ void AnsiScreen::Act(const TermAction& Action) {
         char notation[8];
         std::snprintf(notation, sizeof notation, "[%02X]", Action.A & 0xFF);
         const std::u16string text(notation, notation + 4);
-        Text(text, 4, TextStyle{});
+        Text(text, TextStyle{});
       }
       break;
     default:
@@ -363,7 +347,7 @@ void AnsiScreen::TrimWhenFull() {
 void AnsiScreen::ShowCaret() {
   const QTextBlock line = Line();
   QTextCursor caret(doc_);
-  caret.setPosition(line.position() + OffsetOf(line.text(), column_).first);
+  caret.setPosition(line.position() + std::min(column_, LengthOf(line)));
   pane_->setTextCursor(caret);
   pane_->ensureCursorVisible();
 }

@@ -5,7 +5,8 @@
 // moves freely within a line and between the lines still in the pane; addressing by
 // row, and erasing above or below, work on the last screenful (the rows the pane shows),
 // as a terminal's screen sits below its scrollback. Lines do not wrap, so the screen is
-// as wide as LastColumn.
+// as wide as LastColumn. A column is one UTF-16 unit of the pane's text: a character
+// outside the BMP (most of them emoji, two cells wide on a terminal) takes two.
 #pragma once
 
 #include <QTextCharFormat>
@@ -50,7 +51,7 @@ class AnsiScreen : private TerminalActions {
 
  private:
   void Apply(AnsiParser& Parser, std::string_view Bytes);
-  void Text(std::u16string_view Run, int Columns, const TextStyle& Style) override;
+  void Text(std::u16string_view Run, const TextStyle& Style) override;
   void Act(const TermAction& Action) override;
   void Report(const TermAction& Action);
 

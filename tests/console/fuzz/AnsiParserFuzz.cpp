@@ -2,7 +2,7 @@
 // Random board output through the console parser. Whatever comes, it must not crash, hold
 // more than its bounded length, keep a sequence for ever, or read the same bytes
 // differently when they arrive cut into other pieces; text runs hold printable
-// characters only, with their columns counted right.
+// characters only.
 //
 // Input: one configuration byte, then the bytes received.
 //   bit 0     UTF-8 (1) or Latin-1 (0)
@@ -27,10 +27,10 @@ void Check(bool Holds, const char* What) {
 // A transcript that also checks every run and action as it comes.
 class CheckedTranscript : public ConsoleTranscript {
  public:
-  void Text(std::u16string_view Run, int Columns, const TextStyle& Style) override {
-    Check(!Run.empty() && Columns > 0, "an empty run");
+  void Text(std::u16string_view Run, const TextStyle& Style) override {
+    Check(!Run.empty(), "an empty run");
     for (char16_t c : Run) Check(c >= 0x20 && c != 0x7F && (c < 0x80 || c >= 0xA0), "a control character in a run");
-    ConsoleTranscript::Text(Run, Columns, Style);
+    ConsoleTranscript::Text(Run, Style);
   }
   void Act(const TermAction& Action) override {
     Check(Action.A >= 0 && Action.A <= 99999 && Action.B >= 0 && Action.B <= 99999, "a parameter out of range");
