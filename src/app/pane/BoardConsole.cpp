@@ -8,17 +8,20 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <chrono>
 
 #include "app/pane/AnsiScreen.h"
 #include "app/pane/PacedPaste.h"
 #include "app/pane/PasteDelaysDialog.h"
 #include "app/tarvik.h"
 #include "framework/ExceptionReport.h"
+#include "serial/SerComm.h"
 #include "platform/Profile.h"
 
 namespace {
 
 const char* const Section = "Console";
+constexpr std::chrono::seconds AnswerPause{10};
 
 QAction* AddCheckItem(QMenu* Menu, const char* Name, const char* Caption) {
   QAction* item = Menu->addAction(Caption);
@@ -65,8 +68,7 @@ void BoardConsole::Attach(Hooks Callbacks) {
       w->mmoTerm,
       AnsiScreen::Hooks{Callbacks.AddCR, [w] { return w->mnuCtrl->isChecked(); },
                         [w] { w->Clearscreen1Click(); },
-                        // A report that cannot go out is reported; the pane goes on.
-                        [w](const std::string& Answer) { Guarded([&] { w->writeToCom(Answer); }); }});
+                        [this](const std::string& Text) { Answer(Text); }});
   paste_ = new PacedPaste(this, {[this](const std::string& Bytes) { return Type(Bytes); },
                                  Callbacks.ShowProgress,
                                  [w](int Typed) { w->ProgressBar1->setValue(Typed); },
@@ -79,6 +81,19 @@ void BoardConsole::Attach(Hooks Callbacks) {
   });
   connect(UTF81, &QAction::toggled, this, [this] { plainDecoder_.Reset(); });
   connect(PasteDelays1, &QAction::triggered, this, [this] { Guarded([this] { PasteDelays1Click(); }); });
+}
+
+// A line that takes nothing (a board that does not read, or asks faster than the line
+// carries the answers) must not stall the window: an answer the port refuses is dropped,
+// and none is tried for a while after, since each try waits for room first.
+void BoardConsole::Answer(const std::string& Text) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now < answersPausedUntil_) return;
+  try {
+    window_->writeToCom(Text);
+  } catch (const ESerCommError&) {
+    answersPausedUntil_ = now + AnswerPause;
+  }
 }
 
 bool BoardConsole::Ansi() const { return ANSITerminal1->isChecked(); }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QObject>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -81,10 +82,12 @@ class BoardConsole : public QObject {
 
  private:
   KeyboardMode Keyboard() const;
+  void Answer(const std::string& Text);
 
   TfrmTerm* window_;
   std::unique_ptr<AnsiScreen> screen_;
   PacedPaste* paste_ = nullptr;
   PasteDelaysDialog* delays_ = nullptr;
   Utf8Decoder plainDecoder_;
+  std::chrono::steady_clock::time_point answersPausedUntil_{};
 };
