@@ -112,7 +112,8 @@ void TfrmTerm::showReceived(const std::string& Received) {
     // During a text send the board's end-of-line answers stay out of the pane, as in
     // the plain display.
     std::string text = Received;
-    if (SendingText) std::erase(text, static_cast<char>(StrToInt(frmTransfer_->TextTransferSettings().EolChar) % 256));
+    if (SendingText)
+      std::erase(text, static_cast<char>(StrToInt(frmTransfer_->TextTransferSettings().EolChar) % 256));
     Console->ShowReceived(text);
     return;
   }

@@ -18,9 +18,9 @@
 
 enum class TermOp : uint8_t {
   CarriageReturn,
-  LineFeed,        // LF, VT, FF
-  Index,           // down one line, the column kept (ESC D)
-  ReverseIndex,    // up one line (ESC M)
+  LineFeed,      // LF, VT, FF
+  Index,         // down one line, the column kept (ESC D)
+  ReverseIndex,  // up one line (ESC M)
   Backspace,
   Tab,
   CursorUp,        // A: count
@@ -37,12 +37,12 @@ enum class TermOp : uint8_t {
   EraseChars,      // A: count
   SaveCursor,
   RestoreCursor,
-  ReportStatus,    // DSR 5: the board asks whether the terminal is well
-  ReportCursor,    // DSR 6: the board asks where the cursor is
-  ReportDevice,    // DA: the board asks what the terminal is
-  CursorKeys,      // A: 1 when the arrow keys are to send their application form
-  Reset,           // RIS
-  Unshown,         // A: a control character that is not acted on (C0 or C1), or an ESC given up
+  ReportStatus,  // DSR 5: the board asks whether the terminal is well
+  ReportCursor,  // DSR 6: the board asks where the cursor is
+  ReportDevice,  // DA: the board asks what the terminal is
+  CursorKeys,    // A: 1 when the arrow keys are to send their application form
+  Reset,         // RIS
+  Unshown,       // A: a control character that is not acted on (C0 or C1), or an ESC given up
 };
 
 struct TermAction {
@@ -115,7 +115,7 @@ class AnsiParser {
   int current_ = -1;         // the parameter being read
   bool currentSub_ = false;  // it follows a ':'
   bool paramText_ = false;   // digits or separators have come
-  char32_t private_ = 0;    // '<', '=', '>' or '?' leading the parameters
+  char32_t private_ = 0;     // '<', '=', '>' or '?' leading the parameters
   bool intermediates_ = false;
   bool malformed_ = false;  // a private marker after a parameter, or a parameter after an
                             // intermediate: read to its end and swallowed

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/KeySequences.h"
 
+#include <iterator>
+
 namespace {
 
 // A modifier joins the sequence as a parameter: 1 + Shift 1 + Alt 2 + Ctrl 4.
@@ -22,41 +24,35 @@ std::string TildeKey(int Number, KeyModifiers Modifiers) {
   return sequence + "~";
 }
 
+// Each key's final character (sent after ESC [ or ESC O), or its number (ESC [ n ~), in
+// the order of ConsoleKey.
+struct KeyForm {
+  char Final;
+  int Number;
+};
+constexpr KeyForm Forms[] = {
+    {'A', 0}, {'B', 0}, {'C', 0}, {'D', 0}, {'H', 0}, {'F', 0}, {0, 2},  {0, 3},  {0, 5},  {0, 6},  {'P', 0},
+    {'Q', 0}, {'R', 0}, {'S', 0}, {0, 15}, {0, 17}, {0, 18}, {0, 19}, {0, 20}, {0, 21}, {0, 23}, {0, 24},
+};
+static_assert(std::size(Forms) == static_cast<size_t>(ConsoleKey::F12) + 1);
+
 }  // namespace
 
 std::string KeySequence(ConsoleKey Key, KeyModifiers Modifiers, bool ApplicationCursorKeys) {
-  switch (Key) {
-    case ConsoleKey::Up: return FinalKey('A', Modifiers, ApplicationCursorKeys);
-    case ConsoleKey::Down: return FinalKey('B', Modifiers, ApplicationCursorKeys);
-    case ConsoleKey::Right: return FinalKey('C', Modifiers, ApplicationCursorKeys);
-    case ConsoleKey::Left: return FinalKey('D', Modifiers, ApplicationCursorKeys);
-    case ConsoleKey::Home: return FinalKey('H', Modifiers, ApplicationCursorKeys);
-    case ConsoleKey::End: return FinalKey('F', Modifiers, ApplicationCursorKeys);
-    case ConsoleKey::F1: return FinalKey('P', Modifiers, true);
-    case ConsoleKey::F2: return FinalKey('Q', Modifiers, true);
-    case ConsoleKey::F3: return FinalKey('R', Modifiers, true);
-    case ConsoleKey::F4: return FinalKey('S', Modifiers, true);
-    case ConsoleKey::Insert: return TildeKey(2, Modifiers);
-    case ConsoleKey::Delete: return TildeKey(3, Modifiers);
-    case ConsoleKey::PageUp: return TildeKey(5, Modifiers);
-    case ConsoleKey::PageDown: return TildeKey(6, Modifiers);
-    case ConsoleKey::F5: return TildeKey(15, Modifiers);
-    case ConsoleKey::F6: return TildeKey(17, Modifiers);
-    case ConsoleKey::F7: return TildeKey(18, Modifiers);
-    case ConsoleKey::F8: return TildeKey(19, Modifiers);
-    case ConsoleKey::F9: return TildeKey(20, Modifiers);
-    case ConsoleKey::F10: return TildeKey(21, Modifiers);
-    case ConsoleKey::F11: return TildeKey(23, Modifiers);
-    case ConsoleKey::F12: return TildeKey(24, Modifiers);
-  }
-  return {};
+  const KeyForm form = Forms[static_cast<int>(Key)];
+  if (form.Number != 0) return TildeKey(form.Number, Modifiers);
+  // F1 to F4 are always in their ESC O form.
+  return FinalKey(form.Final, Modifiers, ApplicationCursorKeys || Key >= ConsoleKey::F1);
 }
 
 std::string EnterBytes(TEnterSends Enter) {
   switch (Enter) {
-    case esLF: return "\n";
-    case esCRLF: return "\r\n";
-    case esCR: break;
+    case esLF:
+      return "\n";
+    case esCRLF:
+      return "\r\n";
+    case esCR:
+      break;
   }
   return "\r";
 }

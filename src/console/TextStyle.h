@@ -19,8 +19,7 @@ struct TermColour {
 
 struct TextStyle {
   TermColour Foreground, Background;
-  bool Bold = false, Faint = false, Italic = false, Underline = false, Inverse = false,
-       Strike = false;
+  bool Bold = false, Faint = false, Italic = false, Underline = false, Inverse = false, Strike = false;
   bool operator==(const TextStyle&) const = default;
 };
 

@@ -26,7 +26,9 @@ class ConsoleKeys : public ::testing::Test, public VirtualLineTerminal {
     Pane().setFocus();
   }
   BoardConsole& Console() const { return *term->Console; }
-  void Press(Qt::Key Key, Qt::KeyboardModifiers Mods = Qt::NoModifier) { QTest::keyClick(&Pane(), Key, Mods); }
+  void Press(Qt::Key Key, Qt::KeyboardModifiers Mods = Qt::NoModifier) {
+    QTest::keyClick(&Pane(), Key, Mods);
+  }
   void Type(const QString& Text) {
     QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, Text);
     QApplication::sendEvent(&Pane(), &key);
@@ -44,10 +46,10 @@ TEST_F(ConsoleKeys, KeysWithoutACharacterSendSequences) {
     Qt::KeyboardModifiers Mods;
     std::string Sent;
   } keys[] = {
-      {Qt::Key_Up, Qt::NoModifier, "\x1b[A"},       {Qt::Key_Left, Qt::ControlModifier, "\x1b[1;5D"},
-      {Qt::Key_Home, Qt::NoModifier, "\x1b[H"},     {Qt::Key_End, Qt::NoModifier, "\x1b[F"},
-      {Qt::Key_Delete, Qt::NoModifier, "\x1b[3~"},  {Qt::Key_PageDown, Qt::NoModifier, "\x1b[6~"},
-      {Qt::Key_Insert, Qt::NoModifier, "\x1b[2~"},  {Qt::Key_F5, Qt::NoModifier, "\x1b[15~"},
+      {Qt::Key_Up, Qt::NoModifier, "\x1b[A"},      {Qt::Key_Left, Qt::ControlModifier, "\x1b[1;5D"},
+      {Qt::Key_Home, Qt::NoModifier, "\x1b[H"},    {Qt::Key_End, Qt::NoModifier, "\x1b[F"},
+      {Qt::Key_Delete, Qt::NoModifier, "\x1b[3~"}, {Qt::Key_PageDown, Qt::NoModifier, "\x1b[6~"},
+      {Qt::Key_Insert, Qt::NoModifier, "\x1b[2~"}, {Qt::Key_F5, Qt::NoModifier, "\x1b[15~"},
       {Qt::Key_A, Qt::ControlModifier, "\x01"},
   };
   for (const auto& k : keys) {

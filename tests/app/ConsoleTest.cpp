@@ -16,7 +16,7 @@ namespace {
 struct Scene {
   const char* Name;
   std::vector<std::string> Pieces;
-  QString Lines;                          // the pane's text, lines joined by LF
+  QString Lines;                                 // the pane's text, lines joined by LF
   std::vector<std::pair<int, QString>> Colours;  // a line and its runs, as Runs writes them
 };
 
@@ -24,15 +24,19 @@ struct Scene {
 // sequence is cut between two pieces.
 const Scene EspIdfBoot{
     "EspIdfBoot",
-    {"ESP-ROM:esp32s3-20210327\r\nBuild:Mar 27 2021\r\n\x1b[0;32mI (27) boot: ESP-IDF v5.1.2 2nd stage bootloader\x1b[0m\r\n\x1b[0;3",
-     "3mW (120) spi_flash: Detected size(8192k) larger than the size in the binary image header(2048k).\x1b[0m\r\n"
+    {"ESP-ROM:esp32s3-20210327\r\nBuild:Mar 27 2021\r\n\x1b[0;32mI (27) boot: ESP-IDF v5.1.2 2nd stage "
+     "bootloader\x1b[0m\r\n\x1b[0;3",
+     "3mW (120) spi_flash: Detected size(8192k) larger than the size in the binary image "
+     "header(2048k).\x1b[0m\r\n"
      "\x1b[0;31mE (230) wifi: wifi not start\x1b[0m\r\n"},
     "ESP-ROM:esp32s3-20210327\nBuild:Mar 27 2021\nI (27) boot: ESP-IDF v5.1.2 2nd stage bootloader\n"
     "W (120) spi_flash: Detected size(8192k) larger than the size in the binary image header(2048k).\n"
     "E (230) wifi: wifi not start\n",
     {{0, "'ESP-ROM:esp32s3-20210327'"},
      {2, "'I (27) boot: ESP-IDF v5.1.2 2nd stage bootloader'#00cd00"},
-     {3, "'W (120) spi_flash: Detected size(8192k) larger than the size in the binary image header(2048k).'#cdcd00"},
+     {3,
+      "'W (120) spi_flash: Detected size(8192k) larger than the size in the binary image "
+      "header(2048k).'#cdcd00"},
      {4, "'E (230) wifi: wifi not start'#cd0000"}}};
 
 // The REPL redraws its input line: a recalled history entry written over a longer typed
@@ -47,28 +51,29 @@ const Scene MicroPythonRepl{
 
 // The shell's coloured prompt; a tab with two candidates lists them and writes the
 // prompt and the input again, a tab with one completes the word in place (after a bell).
-const Scene ZephyrTab{
-    "ZephyrTab",
-    {"\x1b[1;32muart:~$ \x1b[m", "ke", "\r\n  kernel  kevents\r\n\x1b[1;32muart:~$ \x1b[mke", "r", "\x07nel "},
-    "uart:~$ ke\n  kernel  kevents\nuart:~$ kernel ",
-    {{0, "'uart:~$ '#00cd00,b 'ke'"}, {2, "'uart:~$ '#00cd00,b 'kernel '"}}};
+const Scene ZephyrTab{"ZephyrTab",
+                      {"\x1b[1;32muart:~$ \x1b[m", "ke",
+                       "\r\n  kernel  kevents\r\n\x1b[1;32muart:~$ \x1b[mke", "r", "\x07nel "},
+                      "uart:~$ ke\n  kernel  kevents\nuart:~$ kernel ",
+                      {{0, "'uart:~$ '#00cd00,b 'ke'"}, {2, "'uart:~$ '#00cd00,b 'kernel '"}}};
 
-const Scene ProgressBar{
-    "ProgressBar",
-    {"Flashing [          ]   0%\r", "Flashing [#####     ]  50%\r", "Flashing [##########] 100%\r\nDone\r\n"},
-    "Flashing [##########] 100%\nDone\n",
-    {}};
+const Scene ProgressBar{"ProgressBar",
+                        {"Flashing [          ]   0%\r", "Flashing [#####     ]  50%\r",
+                         "Flashing [##########] 100%\r\nDone\r\n"},
+                        "Flashing [##########] 100%\nDone\n",
+                        {}};
 
-const Scene ClearAndStatusLine{
-    "ClearAndStatusLine",
-    {"old\r\nlines\r\n", "\x1b[H\x1b[2J\x1b[3J", "one\r\ntwo\r\nthree\r\n",
-     "\x1b" "7\x1b[1;1H\x1b[7mSTATUS\x1b[m\x1b[K\x1b" "8", "four", "\x1b[2;2H\x1b[J"},
-    "STATUS\nt\n\n", {{0, "'STATUS'#0000a0"}}};
+const Scene ClearAndStatusLine{"ClearAndStatusLine",
+                               {"old\r\nlines\r\n", "\x1b[H\x1b[2J\x1b[3J", "one\r\ntwo\r\nthree\r\n",
+                                "\x1b"
+                                "7\x1b[1;1H\x1b[7mSTATUS\x1b[m\x1b[K\x1b"
+                                "8",
+                                "four", "\x1b[2;2H\x1b[J"},
+                               "STATUS\nt\n\n",
+                               {{0, "'STATUS'#0000a0"}}};
 
 const Scene LineEditing{
-    "LineEditing",
-    {"abcdef\x1b[3G\x1b[2P", "\x1b[1@", "\x1b[6GXY\x1b[2D\x1b[1X", "\x1b[1K"},
-    "      Y", {}};
+    "LineEditing", {"abcdef\x1b[3G\x1b[2P", "\x1b[1@", "\x1b[6GXY\x1b[2D\x1b[1X", "\x1b[1K"}, "      Y", {}};
 
 void PrintTo(const Scene& C, std::ostream* Out) { *Out << C.Name; }
 
@@ -93,8 +98,10 @@ class ConsoleScreen : public ::testing::Test, public VirtualLineTerminal {
       const QTextCharFormat f = it.fragment().charFormat();
       QString look = f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color().name() : "";
       if (f.fontWeight() == QFont::Bold) look += ",b";
-      if (!runs.empty() && runs.back().second == look) runs.back().first += it.fragment().text();
-      else runs.emplace_back(it.fragment().text(), look);
+      if (!runs.empty() && runs.back().second == look)
+        runs.back().first += it.fragment().text();
+      else
+        runs.emplace_back(it.fragment().text(), look);
     }
     QStringList written;
     for (const auto& [text, look] : runs) written << "'" + text + "'" + look;
@@ -112,9 +119,11 @@ TEST_P(Scenes, ShowAsTheConsoleDrewThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, Scenes,
-                         ::testing::Values(EspIdfBoot, MicroPythonRepl, ZephyrTab, ProgressBar, ClearAndStatusLine,
-                                           LineEditing),
-                         [](const ::testing::TestParamInfo<Scene>& Info) { return std::string(Info.param.Name); });
+                         ::testing::Values(EspIdfBoot, MicroPythonRepl, ZephyrTab, ProgressBar,
+                                           ClearAndStatusLine, LineEditing),
+                         [](const ::testing::TestParamInfo<Scene>& Info) {
+                           return std::string(Info.param.Name);
+                         });
 
 // Lines keep their blocks while they are redrawn; the caret stands where the board's
 // cursor is.
@@ -141,9 +150,13 @@ TEST_F(ConsoleScreen, AddressingReachesTheLastScreenful) {
 }
 
 TEST_F(ConsoleScreen, ControlCharactersAndLineFeedsFollowTheirSettings) {
-  Show("a\x01" "b\r\n");
+  Show(
+      "a\x01"
+      "b\r\n");
   term->mnuCtrl->trigger();
-  Show("c\x01" "d\x1b[12\xe9!\r\n");  // the broken sequence is shown, its ESC in notation
+  Show(
+      "c\x01"
+      "d\x1b[12\xe9!\r\n");    // the broken sequence is shown, its ESC in notation
   SetCompletion(false, true);  // without Add CR an LF keeps the column; Add LF never applies
   Show("ef\ngh\r");
   EXPECT_EQ(Pane().toPlainText(), QString::fromUtf8("ab\nc[01]d[1B][12é!\nef\n  gh"));

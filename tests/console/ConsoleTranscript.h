@@ -27,9 +27,9 @@ class ConsoleTranscript : public TerminalActions {
 
   void Act(const TermAction& Action) override {
     CloseRun();
-    static const char* const Names[] = {"CR",   "LF",  "IND", "RI",  "BS",    "HT",   "CUU", "CUD", "CUF",
-                                        "CUB",  "CHA", "VPA", "CUP", "EL",    "ED",   "ICH", "DCH", "ECH",
-                                        "SC",   "RC",  "DSR5", "DSR6", "DA",  "DECCKM", "RIS", ""};
+    static const char* const Names[] = {"CR",  "LF",  "IND",  "RI",   "BS", "HT",     "CUU", "CUD", "CUF",
+                                        "CUB", "CHA", "VPA",  "CUP",  "EL", "ED",     "ICH", "DCH", "ECH",
+                                        "SC",  "RC",  "DSR5", "DSR6", "DA", "DECCKM", "RIS", ""};
     std::string word = Names[static_cast<int>(Action.Op)];
     switch (Action.Op) {
       case TermOp::CursorPosition:
@@ -38,9 +38,18 @@ class ConsoleTranscript : public TerminalActions {
       case TermOp::Unshown:
         word = "[" + Hex(static_cast<char32_t>(Action.A), "") + "]";
         break;
-      case TermOp::CursorUp: case TermOp::CursorDown: case TermOp::CursorForward: case TermOp::CursorBack:
-      case TermOp::CursorColumn: case TermOp::CursorRow: case TermOp::EraseInLine: case TermOp::EraseInDisplay:
-      case TermOp::InsertBlanks: case TermOp::DeleteChars: case TermOp::EraseChars: case TermOp::CursorKeys:
+      case TermOp::CursorUp:
+      case TermOp::CursorDown:
+      case TermOp::CursorForward:
+      case TermOp::CursorBack:
+      case TermOp::CursorColumn:
+      case TermOp::CursorRow:
+      case TermOp::EraseInLine:
+      case TermOp::EraseInDisplay:
+      case TermOp::InsertBlanks:
+      case TermOp::DeleteChars:
+      case TermOp::EraseChars:
+      case TermOp::CursorKeys:
         word += std::to_string(Action.A);
         break;
       default:
@@ -52,7 +61,8 @@ class ConsoleTranscript : public TerminalActions {
  private:
   static std::string Hex(char32_t C, const char* Prefix) {
     char text[16];
-    std::snprintf(text, sizeof text, C < 0x100 && !*Prefix ? "%s%02X" : "%s%04X", Prefix, static_cast<unsigned>(C));
+    std::snprintf(text, sizeof text, C < 0x100 && !*Prefix ? "%s%02X" : "%s%04X", Prefix,
+                  static_cast<unsigned>(C));
     return text;
   }
 

@@ -23,12 +23,15 @@ TEST(Utf8, EachIllFormedPartIsOneReplacement) {
     std::u32string Expected;
   } cases[] = {
       {"a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", U"a\u00e9\u20ac\U0001F600"},
-      {"\x80\xbf", {R, R}},                    // stray continuation bytes
-      {"\xc0\xaf\xc1\x81", {R, R, R, R}},      // over-long two-byte forms
-      {"\xe0\x80\xaf", {R, R, R}},             // over-long three-byte form
-      {"\xed\xa0\x80", {R, R, R}},             // a surrogate
-      {"\xf4\x90\x80\x80", {R, R, R, R}},      // past U+10FFFF
-      {"\xe2\x82" "a\xf0\x9f\x98" "b", {R, 'a', R, 'b'}},  // cut short: one for the part
+      {"\x80\xbf", {R, R}},                // stray continuation bytes
+      {"\xc0\xaf\xc1\x81", {R, R, R, R}},  // over-long two-byte forms
+      {"\xe0\x80\xaf", {R, R, R}},         // over-long three-byte form
+      {"\xed\xa0\x80", {R, R, R}},         // a surrogate
+      {"\xf4\x90\x80\x80", {R, R, R, R}},  // past U+10FFFF
+      {"\xe2\x82"
+       "a\xf0\x9f\x98"
+       "b",
+       {R, 'a', R, 'b'}},  // cut short: one for the part
       {"\xf5\xff", {R, R}},
   };
   for (const auto& c : cases) {
@@ -49,7 +52,8 @@ TEST(Utf8, ACharacterSplitBetweenPiecesWaitsForItsRest) {
 
 TEST(Utf8, EncodesEveryLengthAndReplacesWhatIsNoCharacter) {
   std::string out;
-  for (char32_t c : {U'A', U'\u00e9', U'\u20ac', U'\U0001F600', char32_t(0xD800), char32_t(0x110000)}) AppendUtf8(out, c);
+  for (char32_t c : {U'A', U'\u00e9', U'\u20ac', U'\U0001F600', char32_t(0xD800), char32_t(0x110000)})
+    AppendUtf8(out, c);
   EXPECT_EQ(out, "A\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xef\xbf\xbd\xef\xbf\xbd");
 }
 

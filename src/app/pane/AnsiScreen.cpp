@@ -228,7 +228,8 @@ void AnsiScreen::Act(const TermAction& Action) {
       EraseInDisplay(Action.A);
       break;
     case TermOp::InsertBlanks:
-      if (column_ < LengthOf(line)) Replace(line, column_, column_, QString(Action.A, u' '), QTextCharFormat());
+      if (column_ < LengthOf(line))
+        Replace(line, column_, column_, QString(Action.A, u' '), QTextCharFormat());
       break;
     case TermOp::DeleteChars:
       Replace(line, column_, column_ + Action.A, QString(), QTextCharFormat());

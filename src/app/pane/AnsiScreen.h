@@ -23,9 +23,9 @@ class QTextBlock;
 class AnsiScreen : private TerminalActions {
  public:
   struct Hooks {
-    std::function<bool()> LineFeedReturns;  // an LF also returns to the line's start
-    std::function<bool()> ShowControls;     // unacted control characters shown as [hh]
-    std::function<void()> ClearPane;        // as Clear screen does
+    std::function<bool()> LineFeedReturns;           // an LF also returns to the line's start
+    std::function<bool()> ShowControls;              // unacted control characters shown as [hh]
+    std::function<void()> ClearPane;                 // as Clear screen does
     std::function<void(const std::string&)> Answer;  // a report to the board
   };
 
@@ -60,8 +60,7 @@ class AnsiScreen : private TerminalActions {
   QTextBlock LineOfScreen(int Row);
   int ScreenTop() const;
   void LineFeed(bool KeepColumn);
-  void Replace(const QTextBlock& Line, int From, int To, const QString& With,
-               const QTextCharFormat& Format);
+  void Replace(const QTextBlock& Line, int From, int To, const QString& With, const QTextCharFormat& Format);
   void Blank(const QTextBlock& Line, int From, int To);
   void EraseInDisplay(int Mode);
   void ClearAll();
@@ -77,9 +76,9 @@ class AnsiScreen : private TerminalActions {
   Hooks hooks_;
   AnsiParser received_, typed_;
   AnsiParser* parser_ = nullptr;  // the one being applied
-  QTextCursor edit_;   // holds one edit block over a piece, so the pane lays out once
-  QTextCursor line_;   // at the start of the cursor's line; follows edits elsewhere
-  QTextCursor saved_;  // the saved cursor's line
+  QTextCursor edit_;              // holds one edit block over a piece, so the pane lays out once
+  QTextCursor line_;              // at the start of the cursor's line; follows edits elsewhere
+  QTextCursor saved_;             // the saved cursor's line
   int column_ = 0;
   int savedColumn_ = 0;
   bool applicationCursorKeys_ = false;

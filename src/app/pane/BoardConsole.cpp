@@ -15,8 +15,8 @@
 #include "app/pane/PasteDelaysDialog.h"
 #include "app/tarvik.h"
 #include "framework/ExceptionReport.h"
-#include "serial/SerComm.h"
 #include "platform/Profile.h"
+#include "serial/SerComm.h"
 
 namespace {
 
@@ -67,12 +67,10 @@ void BoardConsole::Attach(Hooks Callbacks) {
   screen_ = std::make_unique<AnsiScreen>(
       w->mmoTerm,
       AnsiScreen::Hooks{Callbacks.AddCR, [w] { return w->mnuCtrl->isChecked(); },
-                        [w] { w->Clearscreen1Click(); },
-                        [this](const std::string& Text) { Answer(Text); }});
-  paste_ = new PacedPaste(this, {[this](const std::string& Bytes) { return Type(Bytes); },
-                                 Callbacks.ShowProgress,
-                                 [w](int Typed) { w->ProgressBar1->setValue(Typed); },
-                                 Callbacks.HideProgress});
+                        [w] { w->Clearscreen1Click(); }, [this](const std::string& Text) { Answer(Text); }});
+  paste_ =
+      new PacedPaste(this, {[this](const std::string& Bytes) { return Type(Bytes); }, Callbacks.ShowProgress,
+                            [w](int Typed) { w->ProgressBar1->setValue(Typed); }, Callbacks.HideProgress});
   connect(w->CancelSend1, &QAction::triggered, paste_, &PacedPaste::Cancel);
   connect(w->btnCancel, &QPushButton::clicked, paste_, &PacedPaste::Cancel);
   // Switched on, the screen takes the pane up as it stands.

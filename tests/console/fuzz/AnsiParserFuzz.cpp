@@ -29,11 +29,13 @@ class CheckedTranscript : public ConsoleTranscript {
  public:
   void Text(std::u16string_view Run, const TextStyle& Style) override {
     Check(!Run.empty(), "an empty run");
-    for (char16_t c : Run) Check(c >= 0x20 && c != 0x7F && (c < 0x80 || c >= 0xA0), "a control character in a run");
+    for (char16_t c : Run)
+      Check(c >= 0x20 && c != 0x7F && (c < 0x80 || c >= 0xA0), "a control character in a run");
     ConsoleTranscript::Text(Run, Style);
   }
   void Act(const TermAction& Action) override {
-    Check(Action.A >= 0 && Action.A <= 99999 && Action.B >= 0 && Action.B <= 99999, "a parameter out of range");
+    Check(Action.A >= 0 && Action.A <= 99999 && Action.B >= 0 && Action.B <= 99999,
+          "a parameter out of range");
     ConsoleTranscript::Act(Action);
   }
 };
