@@ -173,12 +173,14 @@ Figures Measure(TfrmTerm* Term, int Master, const Flood& Flood, bool Quiet = fal
   });
 
   QElapsedTimer clock;
-  qint64 lastTick = -1, longestGapNs = 0;
+  // Gaps count from the start of the flood to its end, so that a stall with no tick in
+  // it at all is measured too.
+  qint64 lastTick = 0, longestGapNs = 0;
   QTimer ticker;
   ticker.setTimerType(Qt::PreciseTimer);
   QObject::connect(&ticker, &QTimer::timeout, [&] {
     const qint64 now = clock.nsecsElapsed();
-    if (lastTick >= 0) longestGapNs = std::max(longestGapNs, now - lastTick);
+    longestGapNs = std::max(longestGapNs, now - lastTick);
     lastTick = now;
   });
 
@@ -197,6 +199,7 @@ Figures Measure(TfrmTerm* Term, int Master, const Flood& Flood, bool Quiet = fal
     const QTextBlock last = doc->lastBlock();
     if (doneNs == 0 && last.length() == 1 && last.previous().text() == QString::fromLatin1(EndLine.c_str())) {
       doneNs = clock.nsecsElapsed();
+      longestGapNs = std::max(longestGapNs, doneNs - lastTick);
       cpu = ProcessCpu() - cpuStart;
       mainCpu = ThreadCpu() - mainCpuStart;
       ticker.stop();
