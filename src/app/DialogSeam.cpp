@@ -86,6 +86,28 @@ class RealDialogs : public DialogSeam {
     return true;
   }
 
+  bool SaveFile(QWidget* Parent, OpenFileRequest& Request) override {
+    QFileDialog dialog(Parent, "Save As", Request.InitialDir);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);  // the default suffix follows the type
+    const QStringList filters = QtFilters(Request.Filter);
+    dialog.setNameFilters(filters);
+    auto suffixOf = [](const QString& Filter) {
+      return Filter.section("*.", 1, 1).section(')', 0, 0).section(' ', 0, 0);
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, suffixOf](const QString& Filter) { dialog.setDefaultSuffix(suffixOf(Filter)); });
+    if (Request.FilterIndex >= 1 && Request.FilterIndex <= filters.size()) {
+      dialog.selectNameFilter(filters[Request.FilterIndex - 1]);
+      dialog.setDefaultSuffix(suffixOf(filters[Request.FilterIndex - 1]));
+    }
+    dialog.selectFile(Request.FileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    Request.FileName = dialog.selectedFiles().first();
+    Request.FilterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    return true;
+  }
+
   bool ChooseFont(QWidget* Parent, QFont& Font, QColor& Colour) override {
     FontColourDialog dialog(Parent, Font, Colour);
     if (dialog.exec() != QDialog::Accepted) return false;

@@ -15,7 +15,7 @@ struct OpenFileRequest {
   QString InitialDir;
   QString DefaultExt;
   bool AnyName = false;    // a name that does not exist yet may be given
-  QString FileName;        // the chosen file's full path
+  QString FileName;        // the chosen file's full path; for a save, the name proposed
 };
 
 class DialogSeam {
@@ -26,6 +26,8 @@ class DialogSeam {
   // The application's exception report: error icon, the text (full stop already added), OK.
   virtual void ExceptionReport(const QString& Text) = 0;
   virtual bool OpenFile(QWidget* Parent, OpenFileRequest& Request) = 0;
+  // A file to write; the user confirms replacing one that exists.
+  virtual bool SaveFile(QWidget* Parent, OpenFileRequest& Request) = 0;
   // Font with its colour; true when the user confirmed.
   virtual bool ChooseFont(QWidget* Parent, QFont& Font, QColor& Colour) = 0;
   virtual bool ChooseColour(QWidget* Parent, QColor& Colour) = 0;

@@ -83,6 +83,8 @@ void TfrmTerm::getSettings() {
     move(x(), ini.ReadInteger("Form", "topTERM", 256));
     SetMark(AutoReconnect1, ini.ReadBool("Replug", "AutoReconnect", true));
     Console->ReadSettings(ini);
+    logFolder_ = ReadFileName(ini, "Log", "Folder");
+    logFilterIndex_ = ini.ReadInteger("Log", "FilterIndex", 1);
     int port = ini.ReadInteger("Comms", "Port", 1);
     if (!SerComm1->Active()) SerComm1->SetPortNum(PortNumFromItem(port));
     QSignalBlocker blocker(cboPort);
@@ -116,6 +118,8 @@ void TfrmTerm::WriteSettings() {
     ini.WriteInteger("Form", "topTERM", y());
     ini.WriteBool("Replug", "AutoReconnect", AutoReconnect1->isChecked());
     Console->WriteSettings(ini);
+    WriteFileName(ini, "Log", "Folder", logFolder_);
+    ini.WriteInteger("Log", "FilterIndex", logFilterIndex_);
   } catch (const std::exception&) {
     Dialogs().Message(this, "Cant update settings");
   }

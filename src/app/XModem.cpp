@@ -154,11 +154,17 @@ TSerComm* TfrmXModem::MainPort() const { return frmTerm_ ? frmTerm_->SerComm1 : 
 
 void TfrmXModem::AddLogLine(const std::string& Line) { Memo1->appendPlainText(FromBytes(Line)); }
 
-void TfrmXModem::SerXModem1TransferStart(TObject*) { AddLogLine("Transfer started."); }
+// While the transfer has the main port its bytes are the transfer's: the session log
+// only notes it.
+void TfrmXModem::SerXModem1TransferStart(TObject*) {
+  AddLogLine("Transfer started.");
+  if (frmTerm_) frmTerm_->NoteInLog("XMODEM transfer started; its bytes are not logged");
+}
 
 void TfrmXModem::SerXModem1TransferEnd(TObject*, int ExitCode) {
   AddLogLine("Transfer ended.");
   AddLogLine("Exitcode: " + std::to_string(ExitCode));
+  if (frmTerm_) frmTerm_->NoteInLog("XMODEM transfer ended, exit code " + std::to_string(ExitCode));
   SerXModem1->SetComm(SerComm2);
   if (chkOnComplete->isChecked()) hide();
 }

@@ -25,6 +25,7 @@
 #include "app/ToolImages.h"
 #include "app/XModem.h"
 #include "app/about.h"
+#include "console/SessionLog.h"
 #include "framework/IntConvert.h"
 #include "platform/DeviceNodeWatch.h"
 
@@ -61,6 +62,7 @@ TfrmTerm::TfrmTerm(QWidget* Parent) : QMainWindow(Parent) {
   BindHandlers();
   CreateSending();
   CreateReplug();
+  CreateSession();
   FirstActivation = true;
 }
 
@@ -177,6 +179,7 @@ void TfrmTerm::FormResize() {
 void TfrmTerm::closeEvent(QCloseEvent* Event) {
   StopSends();
   Guarded([this] { FormClose(); });
+  EndLog();
   Event->accept();
   QCoreApplication::quit();
 }

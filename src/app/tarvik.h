@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ActivationTracker.h"
@@ -16,6 +17,7 @@
 
 class QAction;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -29,6 +31,9 @@ class TAboutBox;
 class BoardConsole;
 class TfrmXModem;
 class DeviceNodeWatch;
+class FindBar;
+class HexSendBar;
+class SessionLog;
 
 class TfrmTerm : public QMainWindow, public ActivationAware {
  public:
@@ -95,6 +100,19 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void SerComm1Error(TObject* Sender, int Errors);
   void DeviceNodesChanged();
 
+  // The session's tools (tarvik_session.cpp): a log of it on disk, bytes sent by their
+  // hexadecimal codes, and finding text in the pane.
+  void LogtoFile1Click();
+  void SendHex1Click();
+  void Find1Click();
+  void tmrLogTimer();
+  // What goes in the log; a log that fails is ended and said so once.
+  void LogReceived(std::string_view Bytes);
+  void LogSent(std::string_view Bytes);
+  void NoteInLog(const std::string& Text);
+  // Keys that are the window's own although they produce a character (Find's Ctrl+Shift+F).
+  bool IsSessionShortcut(const QKeyEvent& Key) const;
+
   // Pane look.
   QColor PaneBackground() const;
   void SetPaneBackground(const QColor& Colour);
@@ -151,6 +169,13 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   QAction* HWFlow1 = nullptr;
   QAction* AutoReconnect1 = nullptr;
   QAction* About1 = nullptr;
+  QAction* LogtoFile1 = nullptr;
+  QAction* SendHex1 = nullptr;
+  QAction* Find1 = nullptr;
+  QLabel* lblLog = nullptr;  // the running log and its size
+  QTimer* tmrLog = nullptr;  // puts the log on disk each second while it runs
+  FindBar* barFind = nullptr;
+  HexSendBar* barSendHex = nullptr;
 
   // The file-open dialog's state (filter, chosen filter, initial directory).
   OpenFileRequest dlgOpen;
@@ -195,6 +220,11 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   // Sends end when the line goes away: a hang-up since Mark (hangUps_ then).
   bool LineLostSince(int Mark) const { return hangUps_ != Mark; }
   void SendEnded(int Mark);
+  void CreateSession();
+  void EndLog();
+  void LogFailed(const std::exception& Failure);
+  void ShowLogSize();
+  QString SendHexBytes(const std::string& Bytes);
 
   std::unique_ptr<TSerComm> port_;
   QString paneFontName_;
@@ -213,4 +243,9 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   std::unique_ptr<DeviceNodeWatch> nodeWatch_;
   std::unique_ptr<QSocketNotifier> nodeNews_;  // on nodeWatch_'s descriptor
   std::vector<std::string> listedPorts_;  // what discovery found last
+
+  std::unique_ptr<SessionLog> log_;
+  QString logFolder_;       // of the last log; the home folder before the first
+  int logFilterIndex_ = 1;  // the last log's type: 1 raw, 2 text
+  int loggedHangUps_ = 0;   // hangUps_ when the log last noted a close
 };

@@ -82,6 +82,10 @@ void TfrmTerm::CreateMenus() {
   Clearscreen1 = AddItem(file, "Clearscreen1", "C&lear screen");
   Sendx = AddItem(file, "Sendx", "&Xmodem");
   SendBinary1 = AddItem(file, "SendBinary1", "Send &Binary");
+  file->addSeparator();
+  LogtoFile1 = AddItem(file, "LogtoFile1", "Lo&g to File", true);
+  SendHex1 = AddItem(file, "SendHex1", "Send &Hex");
+  Find1 = AddItem(file, "Find1", "&Find");
   QMenu* settings = bar->addMenu("&Settings");
   settings->setObjectName("Settings2");
   exttransfer1 = AddItem(settings, "exttransfer1", "&Text transfer");

@@ -349,6 +349,7 @@ void TfrmTerm::SendBinaryFile() {
   for (char byte; file.Next(byte);) {
     if (!WaitForClearToSend(hangUps)) break;
     SerComm1->WriteChar(byte);
+    LogSent(std::string_view(&byte, 1));
     ProgressBar1->setValue(++written);
     HandleEventsOnce(false);
     if (CancelSend || closing_ || LineLostSince(hangUps)) break;

@@ -35,6 +35,7 @@ class PaneKeys : public QObject {
 
  protected:
   bool eventFilter(QObject*, QEvent* Event) override {
+    if (IsWindowKey(Event)) return false;
     switch (Event->type()) {
       case QEvent::ShortcutOverride:
         if (!Connected() || !Keys().KeystrokeOf(*static_cast<QKeyEvent*>(Event))) return false;
@@ -55,6 +56,11 @@ class PaneKeys : public QObject {
  private:
   bool Connected() const { return window_->SerComm1->Active(); }
   BoardConsole& Keys() const { return *window_->Console; }
+  // The window's own shortcuts (Find) stay the window's, connected or not.
+  bool IsWindowKey(QEvent* Event) const {
+    return (Event->type() == QEvent::ShortcutOverride || Event->type() == QEvent::KeyPress) &&
+           window_->IsSessionShortcut(*static_cast<QKeyEvent*>(Event));
+  }
 
   // True when the key was taken; a handler that fails has taken it as well.
   bool Press(const std::string& Keystroke) {
@@ -91,6 +97,7 @@ void TfrmTerm::BindTerminal() {
 
 void TfrmTerm::SerComm1RxChar(TObject*, int) {
   const std::string text = SerComm1->ReadText();
+  LogReceived(text);  // every byte as it came, before any display rule
   ReceivedText += text;
   // With CTS flow control the board is held off while the chunk is handled; RTS comes
   // back also when showing fails, or the board would wait for ever.
@@ -153,12 +160,14 @@ void TfrmTerm::writeToCom(const std::string& Text) {
   for (char c : Text) {
     if (!SerComm1->Active()) return;
     SerComm1->WriteChar(c);
+    LogSent(std::string_view(&c, 1));
   }
 }
 
 void TfrmTerm::mmoTermKeyPress(QObject*, std::optional<char>& Key) {
   if (!Key || !SerComm1->Active()) return;
   SerComm1->WriteChar(*Key);
+  LogSent(std::string_view(&*Key, 1));
   if (Echo1->isChecked()) Console->Echo(std::string(1, *Key));
   Key.reset();
 }

@@ -36,6 +36,14 @@ class ScriptedDialogs : public DialogSeam {
     Request.FileName = *FileChoice;
     return true;
   }
+  // The request is kept; SaveChoice answers it, with the type SaveFilterChoice when set.
+  bool SaveFile(QWidget*, OpenFileRequest& Request) override {
+    SaveAsked = Request;
+    if (!SaveChoice) return false;
+    Request.FileName = *SaveChoice;
+    if (SaveFilterChoice) Request.FilterIndex = SaveFilterChoice;
+    return true;
+  }
   bool ChooseFont(QWidget*, QFont& Font, QColor& Colour) override {
     if (!FontChoice) return false;
     Font = *FontChoice;
@@ -51,6 +59,9 @@ class ScriptedDialogs : public DialogSeam {
   QStringList Messages;
   QStringList Reports;
   std::optional<QString> FileChoice;
+  std::optional<OpenFileRequest> SaveAsked;
+  std::optional<QString> SaveChoice;
+  int SaveFilterChoice = 0;
   std::optional<QFont> FontChoice;
   QColor FontColourChoice;
   std::optional<QColor> ColourChoice;
