@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "TerminalRig.h"
+#include "support/FileFaults.h"
 #include "support/PtyPair.h"
 
 namespace {
@@ -101,6 +102,25 @@ TEST_F(Replug, NoReconnectAfterConnectWasPressedOrWhenSwitchedOff) {
   PlugBackIn();
   EXPECT_TRUE(RunUntil([&] { return Status() == "COM33 is back"; }, 1000));
   EXPECT_FALSE(term->SerComm1->Active());
+}
+
+// A text log goes on across the unplug and notes it and the reconnection on lines of their own.
+TEST_F(Replug, TheTextLogNotesTheUnplugAndTheReconnection) {
+  TempFolder folder;
+  dialogs.SaveChoice = QString::fromStdString(folder / "replug.log");
+  term->LogtoFile1->trigger();
+  Unplug();
+  ASSERT_TRUE(RunUntil([&] { return !term->SerComm1->Active(); }, 1000));
+  PlugBackIn();
+  ASSERT_TRUE(RunUntil([&] { return Connected(); }, 1000));
+  adapter->Send("back\r\n");
+  ASSERT_TRUE(RunUntil([&] { return term->mmoTerm->toPlainText().contains("back"); }));
+  term->LogtoFile1->trigger();
+  const std::string log = FileBytes(folder / "replug.log");
+  const size_t unplugged = log.find(" [note] COM33 unplugged\n");
+  const size_t reconnected = log.find(" [note] COM33 reconnected\n");
+  const size_t back = log.find(" back\n");
+  EXPECT_TRUE(unplugged < reconnected && reconnected < back && back != std::string::npos) << log;
 }
 
 TEST_F(Replug, PortBoxFollowsNodesComingAndGoingAndKeepsTheChoice) {
