@@ -8,12 +8,14 @@ namespace {
 
 const char* const NoteMark = "[note] ";
 
+bool IsPrintable(char C) { return C >= 32 && C <= 126; }
+
 // Each byte as the log writes it: printable ASCII as it is, the rest in the pane's notation.
 const std::array<std::string, 256>& Visible() {
   static const std::array<std::string, 256> table = [] {
     std::array<std::string, 256> t;
     for (int c = 0; c < 256; ++c) {
-      if (c >= 32 && c <= 126) {
+      if (IsPrintable(static_cast<char>(c))) {
         t[c] = std::string(1, static_cast<char>(c));
       } else {
         char notation[5];
@@ -36,7 +38,8 @@ TextLog::Line& TextLog::Begin(Direction& From, LogTime At) {
 
 void TextLog::Add(Direction& From, std::string_view Bytes, LogTime At) {
   const auto& visible = Visible();
-  for (char c : Bytes) {
+  for (size_t i = 0; i < Bytes.size(); ++i) {
+    const char c = Bytes[i];
     if (From.AfterCr) {
       From.AfterCr = false;
       if (c == '\n') continue;
@@ -49,6 +52,15 @@ void TextLog::Add(Direction& From, std::string_view Bytes, LogTime At) {
       continue;
     }
     Line& line = From.Filling ? *From.Filling : Begin(From, At);
+    // Printable text goes in as a run: a flood is mostly that.
+    size_t run = i;
+    while (run < Bytes.size() && IsPrintable(Bytes[run])) ++run;
+    if (run > i) {
+      line.Text.append(Bytes.data() + i, run - i);
+      heldSize_ += run - i;
+      i = run - 1;
+      continue;
+    }
     const std::string& shown = visible[static_cast<unsigned char>(c)];
     line.Text += shown;
     heldSize_ += shown.size();
