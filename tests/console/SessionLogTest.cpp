@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/SessionLog.h"
+#include "console/TimeOfDay.h"
 #include "framework/Exceptions.h"
 #include "support/FileFaults.h"
 
@@ -108,6 +109,18 @@ TEST_F(Log, TextLinesAndTheirTimes) {
 
 // After each flush the file reads as the log so far: a line not yet ended stands as it is
 // and is completed in place, not written twice.
+// The pane's time column: local time, milliseconds cut so no second shows early.
+TEST_F(Log, TimeOfDayIsLocalAndCutToTheMillisecond) {
+  using std::chrono::microseconds;
+  const std::pair<LogTime, const char*> times[] = {
+      {start, "14:00:00.000"},
+      {start + microseconds(1999999), "14:00:01.999"},
+      {start - microseconds(1), "13:59:59.999"},
+      {LogTime(-milliseconds(1)), "01:59:59.999"},
+  };
+  for (const auto& [at, text] : times) EXPECT_EQ(TimeOfDay(at), text);
+}
+
 TEST_F(Log, EachFlushLeavesTheLogSoFarOnDisk) {
   SessionLog log = Open(LogForm::Text);
   log.Received("login: ");
