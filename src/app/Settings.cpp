@@ -16,6 +16,7 @@
 #include "app/TextSet.h"
 #include "app/XModem.h"
 #include "app/pane/BoardConsole.h"
+#include "app/pane/PaneView.h"
 #include "app/tarvik.h"
 #include "platform/Profile.h"
 
@@ -85,6 +86,7 @@ void TfrmTerm::getSettings() {
     Console->ReadSettings(ini);
     logFolder_ = ReadFileName(ini, "Log", "Folder");
     logFilterIndex_ = ini.ReadInteger("Log", "FilterIndex", 1);
+    View->ReadSettings(ini);
     int port = ini.ReadInteger("Comms", "Port", 1);
     if (!SerComm1->Active()) SerComm1->SetPortNum(PortNumFromItem(port));
     QSignalBlocker blocker(cboPort);
@@ -120,6 +122,7 @@ void TfrmTerm::WriteSettings() {
     Console->WriteSettings(ini);
     WriteFileName(ini, "Log", "Folder", logFolder_);
     ini.WriteInteger("Log", "FilterIndex", logFilterIndex_);
+    View->WriteSettings(ini);
   } catch (const std::exception&) {
     Dialogs().Message(this, "Cant update settings");
   }

@@ -33,6 +33,7 @@ class TfrmXModem;
 class DeviceNodeWatch;
 class FindBar;
 class HexSendBar;
+class PaneView;
 class SessionLog;
 
 class TfrmTerm : public QMainWindow, public ActivationAware {
@@ -128,6 +129,8 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   TSerComm* SerComm1 = nullptr;
   // ANSI Terminal, UTF-8, Enter Sends and the paced paste, with their menu items.
   BoardConsole* Console = nullptr;
+  // Timestamps and Hex View, with their menu items.
+  PaneView* View = nullptr;
 
   QToolBar* ToolBar1 = nullptr;
   QToolBar* ToolBar2 = nullptr;

@@ -16,6 +16,7 @@
 
 #include "app/ToolImages.h"
 #include "app/pane/BoardConsole.h"
+#include "app/pane/PaneView.h"
 #include "app/tarvik.h"
 
 namespace {
@@ -96,6 +97,8 @@ void TfrmTerm::CreateMenus() {
   mnuCtrl = AddItem(settings, "mnuCtrl", "&Show Control Chrs", true);
   Console = new BoardConsole(this);
   Console->AddMenuItems(settings);
+  View = new PaneView(this);
+  View->AddMenuItems(settings);
   QMenu* serial = bar->addMenu("S&erial");
   serial->setObjectName("Serial1");
   Reset1 = AddItem(serial, "Reset1", "&Reset");

@@ -19,8 +19,10 @@
 #include "app/FileNames.h"
 #include "app/Handlers.h"
 #include "app/Latin1.h"
+#include "app/pane/BoardConsole.h"
 #include "app/pane/FindBar.h"
 #include "app/pane/HexSendBar.h"
+#include "app/pane/PaneView.h"
 #include "app/tarvik.h"
 #include "console/SessionLog.h"
 #include "framework/ExceptionReport.h"
@@ -97,6 +99,8 @@ void TfrmTerm::CreateSession() {
     loggedHangUps_ = hangUps_;
     NoteInLog(SerComm1->GetDeviceFileName() + (unplugged ? " unplugged" : " disconnected"));
   };
+
+  View->Attach(mmoTerm, [this] { Console->Restart(); });
 
   auto* column = qobject_cast<QBoxLayout*>(centralWidget()->layout());
   barFind = new FindBar(mmoTerm, centralWidget());

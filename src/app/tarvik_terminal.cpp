@@ -8,6 +8,7 @@
 
 #include "console/PaneRules.h"
 #include "app/pane/BoardConsole.h"
+#include "app/pane/PaneView.h"
 #include "app/pane/TerminalPane.h"
 #include "app/TextSet.h"
 #include "app/pane/TypedKeys.h"
@@ -110,11 +111,14 @@ void TfrmTerm::SerComm1RxChar(TObject*, int) {
     }
   } rtsBack{SerComm1, holdOff};
   if (holdOff) SerComm1->SetRTS(false);
-  if (!SendingText) showReceived(text);
+  // The hex view shows every byte as it came, also during a text send.
+  if (View->Hex()) View->ShowHex(text);
+  else if (!SendingText) showReceived(text);
   if (ReceivedText.size() > ReceivedLimit) ReceivedText.clear();
 }
 
 void TfrmTerm::showReceived(const std::string& Received) {
+  if (View->Hex()) return;  // shown as it came
   if (Console->Ansi()) {
     // During a text send the board's end-of-line answers stay out of the pane, as in
     // the plain display.
@@ -136,6 +140,7 @@ void TfrmTerm::showReceived(const std::string& Received) {
 }
 
 void TfrmTerm::showText(const std::string& Text) {
+  if (View->Hex()) return;  // the hex view holds what the board sent, nothing else
   const bool utf8 = Console->Utf8();
   TerminalPane pane(mmoTerm, utf8);
   if (pane.Length() > PaneLimit) pane.KeepLast(PaneKeep);

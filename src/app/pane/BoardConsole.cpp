@@ -12,6 +12,7 @@
 
 #include "app/pane/AnsiScreen.h"
 #include "app/pane/PacedPaste.h"
+#include "app/pane/PaneView.h"
 #include "app/pane/PasteDelaysDialog.h"
 #include "app/tarvik.h"
 #include "framework/ExceptionReport.h"
@@ -136,8 +137,14 @@ std::string BoardConsole::PlainReceived(const std::string& Text) {
   return Utf8() ? plainDecoder_.WholeCharacters(Text) : Text;
 }
 
+void BoardConsole::Restart() {
+  plainDecoder_.Reset();
+  screen_->Restart();
+}
+
 // As a terminal with local echo shows typing; Enter, whatever it sends, starts a new line.
 void BoardConsole::Echo(const std::string& Keystroke) {
+  if (window_->View->Hex()) return;  // the hex view holds what the board sent
   if (!Ansi()) {
     window_->showText(Keystroke);
     return;

@@ -56,6 +56,8 @@ class BoardConsole : public QObject {
   std::string PlainReceived(const std::string& Text);
   // The echo of one typed key.
   void Echo(const std::string& Keystroke);
+  // The pane taken up as it stands, nothing held from before (the hex view has ended).
+  void Restart();
 
   std::optional<std::string> KeystrokeOf(const QKeyEvent& Event) const;
   std::vector<Keystroke> KeystrokesOf(const QString& Text) const;

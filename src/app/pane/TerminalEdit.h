@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <functional>
 
 class TerminalEdit : public QPlainTextEdit {
@@ -13,6 +14,13 @@ class TerminalEdit : public QPlainTextEdit {
 
   // True when it took the text.
   std::function<bool(const QString& Text)> TakeInsertedText;
+
+  // A column left of the text (the lines' times) and where a line stands in the viewport.
+  void SetLeftColumn(int Width) { setViewportMargins(Width, 0, 0, 0); }
+  QTextBlock FirstShownLine() const { return firstVisibleBlock(); }
+  QRectF LineGeometry(const QTextBlock& Line) const {
+    return blockBoundingGeometry(Line).translated(contentOffset());
+  }
 
  protected:
   void insertFromMimeData(const QMimeData* Source) override;

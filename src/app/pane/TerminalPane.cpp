@@ -60,6 +60,22 @@ void TerminalPane::KeepLast(int Count) {
   if (loneLf) head.insertText(QString(QChar(LoneLf)));
 }
 
+void TerminalPane::KeepLastLines(int Count) {
+  if (Length() <= Count) return;
+  QTextDocument* doc = pane_->document();
+  QTextBlock first = doc->lastBlock();
+  int kept = first.length() - 1;
+  while (first.previous().isValid() && kept + first.previous().length() + 1 <= Count) {
+    first = first.previous();
+    kept += first.length() + 1;
+  }
+  if (first.position() == 0) return;
+  ProgramEdit edit(doc);
+  QTextCursor head(doc);
+  head.setPosition(first.position(), QTextCursor::KeepAnchor);
+  head.removeSelectedText();
+}
+
 void TerminalPane::CaretToEnd() { pane_->setTextCursor(EndOf(pane_->document())); }
 
 bool TerminalPane::EndsWithBreak() const {

@@ -21,6 +21,9 @@ class TerminalPane {
   int Length() const;
   // Cuts the text to its last Count characters when it holds more.
   void KeepLast(int Count);
+  // Cuts the text to as many whole last lines as hold at most Count characters (the last
+  // line at least), when it holds more.
+  void KeepLastLines(int Count);
   // The caret at the end of the text, nothing selected.
   void CaretToEnd();
   // Appends Bytes at the end (replacing the last character first when asked), leaving
