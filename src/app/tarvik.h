@@ -84,7 +84,7 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   // Key: the character the keyboard produced; left empty when the port took it.
   void mmoTermKeyPress(QObject* Sender, std::optional<char>& Key);
 
-  // Sending files: text line by line, binary byte by byte under CTS.
+  // Sending files: text line by line, binary in batches under CTS.
   void SendText1Click();
   void ResendText1Click();
   void CancelSend1Click();
@@ -214,6 +214,7 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void HideSendProgress();
   void WaitForCharacter(char Awaited, int HangUps);
   bool WaitForClearToSend(int HangUps);
+  int WaitForLineRoom(int Ahead, int HangUps);
   void HandleEventsOnce(bool MayWait);
   void CreateReplug();
   void ForgetLostPort();

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sending files from the main window: a text file line by line, paced by the board's
 // end-of-line answer and a delay, after the file type's load command; any file as raw
-// bytes, each byte only while the board asserts CTS. Both run on the main thread and
-// keep the window alive by letting its events run while they wait.
+// bytes in small batches that follow the line, each batch only while the board asserts
+// CTS. Both run on the main thread and keep the window alive by letting its events run
+// while they wait.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include <climits>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include "app/FileNames.h"
 #include "app/Handlers.h"
@@ -30,6 +32,7 @@
 #include "framework/Exceptions.h"
 #include "framework/IntConvert.h"
 #include "framework/Threads.h"
+#include "platform/SerialDevice.h"
 
 namespace {
 
@@ -38,6 +41,17 @@ const char* const SendFilter = "All Files|*.*|BASIC|*.bas|Hex Files|*.hex|Forth 
 // No event announces a change of CTS on the main port, so its wait looks again this
 // often while nothing else happens.
 constexpr int CtsRecheckMs = 5;
+
+// A binary send keeps no more than a few milliseconds of line on its way (in the port and
+// the device), and CTS is asked before each batch, so that little leaves once CTS drops.
+// A batch is never smaller than MinBatch, so that a line faster than its rate (a
+// pseudo-terminal, a USB device that ignores it) is not held to a few bytes a pass.
+constexpr int AheadMs = 4;
+constexpr int MinBatch = 256;
+
+int SendAhead(uint32_t Rate) {
+  return std::max(MinBatch, static_cast<int>(static_cast<int64_t>(Rate) / 10 * AheadMs / 1000));
+}
 
 // A file that could not be opened or read for a binary send.
 class EInOutError : public Exception {
@@ -93,29 +107,19 @@ class ByteFile {
 
   int64_t Size() const { return size_; }
 
-  // The next byte; false at the end of the file.
-  bool Next(char& Byte) {
-    if (at_ == filled_ && !Refill()) return false;
-    Byte = buffer_[at_++];
-    return true;
+  // Up to Count of the next bytes into Data; 0 at the end of the file.
+  int Read(char* Data, int Count) {
+    ssize_t got;
+    do got = read(fd_, Data, static_cast<size_t>(Count));
+    while (got < 0 && errno == EINTR);
+    if (got < 0) RaiseInOutError(errno, path_);
+    return static_cast<int>(got);
   }
 
  private:
-  bool Refill() {
-    ssize_t got;
-    do got = read(fd_, buffer_, sizeof buffer_);
-    while (got < 0 && errno == EINTR);
-    if (got < 0) RaiseInOutError(errno, path_);
-    at_ = 0;
-    filled_ = static_cast<size_t>(got);
-    return got > 0;
-  }
-
   std::string path_;
   int fd_ = -1;
   int64_t size_ = 0;
-  char buffer_[4096];
-  size_t at_ = 0, filled_ = 0;
 };
 
 [[noreturn]] void RaiseOpenError(const QString& Name, int Error) {
@@ -345,18 +349,43 @@ void TfrmTerm::SendBinaryFile() {
     SendEnded(hangUps);
   });
   CancelSend = false;
-  int written = 0;
-  for (char byte; file.Next(byte);) {
-    if (!WaitForClearToSend(hangUps)) break;
-    SerComm1->WriteChar(byte);
-    LogSent(std::string_view(&byte, 1));
-    ProgressBar1->setValue(++written);
+  const int ahead = SendAhead(SerComm1->LineRate());
+  std::vector<char> batch(static_cast<size_t>(ahead));
+  int64_t written = 0;
+  for (;;) {
+    const int room = WaitForLineRoom(ahead, hangUps);
+    if (room == 0 || !WaitForClearToSend(hangUps)) break;
+    const int count = file.Read(batch.data(), room);
+    if (count == 0) break;
+    SerComm1->WriteBuf(batch.data(), count);
+    LogSent(std::string_view(batch.data(), static_cast<size_t>(count)));
+    written += count;
+    ProgressBar1->setValue(static_cast<int>(std::min<int64_t>(written, INT_MAX)));
     HandleEventsOnce(false);
     if (CancelSend || closing_ || LineLostSince(hangUps)) break;
   }
+  // What the line has not taken yet stays behind, so that the send stops now.
+  if (CancelSend) SerComm1->Purge(PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
-// CTS is asked afresh before every byte; false when Cancel or the line's going away ends
+// Until what is still on its way has fallen to half of Ahead; the room for the next batch,
+// or 0 when Cancel or the line's going away ends the wait. The port's transmitter-empty
+// delivery ends a pass when its queue drains; what the device holds drains without a
+// word, so the pass also ends when the line should have sent it.
+int TfrmTerm::WaitForLineRoom(int Ahead, int HangUps) {
+  QTimer recheck;
+  recheck.setSingleShot(true);
+  recheck.setTimerType(Qt::PreciseTimer);
+  for (;;) {
+    const int toGo = SerComm1->OutputToGo();
+    if (toGo <= Ahead / 2) return Ahead - toGo;
+    recheck.start(LineTimeMs(toGo - Ahead / 2, SerComm1->LineRate()));
+    HandleEventsOnce(true);
+    if (CancelSend || closing_ || LineLostSince(HangUps)) return 0;
+  }
+}
+
+// CTS is asked afresh before every batch; false when Cancel or the line's going away ends
 // the wait.
 bool TfrmTerm::WaitForClearToSend(int HangUps) {
   if (SerComm1->GetModemState(1)) return true;

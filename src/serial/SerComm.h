@@ -107,10 +107,14 @@ class TSerCustomComm : public TSerComponent {
   void GetPortNames(std::vector<std::string>& List);
   std::string GetDeviceFileName() const;
 
+  // Bytes still to go out, in the write queue and in the device (as far as the device can
+  // tell: a pseudo-terminal shows none); 0 while closed.
+  int OutputToGo();
   // Not on the main thread: waits at most WaitMs until no more than AtMost bytes are still
-  // to go out, in the write queue and in the device. True when that holds (also when the
-  // port is closed).
+  // to go out. True when that holds (also when the port is closed).
   bool WaitForOutQue(int AtMost, int WaitMs);
+  // The rate last written into the device, in bits a second.
+  uint32_t LineRate() const { return lineRate_; }
   // The device has gone away (an unplugged adapter); false while closed.
   bool HungUp();
   // Any thread: received bytes that an attached component had no room for are delivered
@@ -218,6 +222,7 @@ class TSerCustomComm : public TSerComponent {
   int DirectWriteBuf(const void* Data, int Count);
   void Flush();
   void EmptyWriteQueue();  // under WriteLock
+  int OutputToGoLocked();  // under WriteLock
   // Called under WriteLock whenever the queue shrinks: wakes a caller waiting for room,
   // on a worker thread or on the main thread.
   void SignalRoom();

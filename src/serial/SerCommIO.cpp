@@ -172,6 +172,16 @@ void TSerCustomComm::EmptyWriteQueue() {
   SignalRoom();
 }
 
+int TSerCustomComm::OutputToGo() {
+  std::lock_guard<TSerCriticalSection> lock(writeLock_);
+  return OutputToGoLocked();
+}
+
+int TSerCustomComm::OutputToGoLocked() {
+  if (!device_) return 0;
+  return (writeThread_ ? writeThread_->Queue().Size() : 0) + device_->OutputQueued();
+}
+
 // Room in the queue is signalled as parts leave; what the device holds drains without a
 // signal, so the wait also looks again when the line should have sent the excess.
 bool TSerCustomComm::WaitForOutQue(int AtMost, int WaitMs) {
@@ -182,7 +192,7 @@ bool TSerCustomComm::WaitForOutQue(int AtMost, int WaitMs) {
     {
       std::lock_guard<TSerCriticalSection> lock(writeLock_);
       if (!device_) return true;
-      excess = (writeThread_ ? writeThread_->Queue().Size() : 0) + device_->OutputQueued() - AtMost;
+      excess = OutputToGoLocked() - AtMost;
       if (excess <= 0) return true;
       seen = roomGeneration_;
     }
