@@ -342,7 +342,12 @@ void TfrmTerm::SendBinaryFile() {
   ByteFile file(FileSystemName(name));
   ShowSendProgress(static_cast<int>(std::min<int64_t>(file.Size(), INT_MAX)));
   const int hangUps = hangUps_;
-  AtScopeEnd end([this, hangUps] {
+  // The wait for room wakes when the port's queue drains: the port tells of that only to
+  // someone who listens.
+  const bool listening = SerComm1->OnTxEmpty.Assigned();
+  if (!listening) SerComm1->OnTxEmpty = [](TObject*) {};
+  AtScopeEnd end([this, hangUps, listening] {
+    if (!listening) SerComm1->OnTxEmpty = nullptr;
     HideSendProgress();
     ProgressBar1->setValue(0);
     CancelSend = false;

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The protocol component and its worker: one file transfer at a time over an attached
-// port, run on a worker thread that reads a bounded receive queue filled on the main
-// thread and reports errors and the end of the transfer as events on the main thread.
+// port, run on a worker thread that reads a bounded receive queue filled by the port as
+// bytes arrive and reports errors and the end of the transfer as events on the main thread.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "framework/Exceptions.h"
@@ -50,9 +51,12 @@ class TSerProtocol : public TSerCommComponent {
 
   virtual void StartTransfer();
   virtual void AbortTransfer();
+  // Any thread: received bytes go into the worker's queue, as soon as they arrive.
   void CommData(const void* Data, int Count) override;
   // The port gives the worker no more than its queue takes.
   int CommRoom() override;
+  bool TakesDataOnAnyThread() const override { return true; }
+  uint32_t CommEventsHeard() const override { return EV_ERR; }
   // An error reported while the line has gone (unplugged, or its port closed by the
   // error's handler) ends the transfer at once.
   void CommEvent(uint32_t Events) override;
@@ -97,7 +101,10 @@ class TSerProtocol : public TSerCommComponent {
   std::atomic<int> maxErrors_{10};
   std::atomic<int> bufferSize_{4096};
   std::atomic<int> exitCode_{0};
-  TSerProtocolThread* worker_ = nullptr;  // main thread only
+  // Set and cleared on the main thread under workerLock_, which the port's event thread
+  // holds while it hands the worker received bytes.
+  TSerProtocolThread* worker_ = nullptr;
+  std::mutex workerLock_;
 };
 
 class TSerProtocolThread : public TThread {
@@ -113,7 +120,8 @@ class TSerProtocolThread : public TThread {
   int ErrorCount() const { return errorCount_; }
   bool Cancelled() const { return cancelled_; }
 
-  // Main thread: received bytes into the queue, and the room it has for more.
+  // The port's event thread (or the main thread): received bytes into the queue, and
+  // the room it has for more.
   void PutData(const void* Data, int Count);
   int Room();
   // Any thread: the component is going away, or the worker's body failed.

@@ -18,6 +18,8 @@ TSerProtocol::~TSerProtocol() { StopForDestruction(); }
 
 void TSerProtocol::StopForDestruction() {
   BeginDestroy();
+  // The port may be handing over bytes on its event thread: leaving it waits for that.
+  if (Comm()) SetComm(nullptr);
   if (!worker_) return;
   // The worker reads this component while it runs: stop it and let it end here, running
   // the deliveries it waits for (they raise nothing now) until its end has been handled.
@@ -42,10 +44,14 @@ void TSerProtocol::PrepareTransfer() {
 void TSerProtocol::StartTransfer() {
   CheckIdle();
   PrepareTransfer();
-  worker_ = CreateWorker();
-  worker_->OnTerminate = [this](TObject*) { TransferFinished(); };
+  TSerProtocolThread* worker = CreateWorker();
+  worker->OnTerminate = [this](TObject*) { TransferFinished(); };
+  {
+    std::lock_guard<std::mutex> lock(workerLock_);
+    worker_ = worker;
+  }
   DoTransferStart();
-  worker_->Start();
+  worker->Start();
 }
 
 void TSerProtocol::AbortTransfer() {
@@ -53,10 +59,14 @@ void TSerProtocol::AbortTransfer() {
 }
 
 void TSerProtocol::CommData(const void* Data, int Count) {
+  std::lock_guard<std::mutex> lock(workerLock_);
   if (Count > 0 && worker_) worker_->PutData(Data, Count);
 }
 
-int TSerProtocol::CommRoom() { return worker_ ? worker_->Room() : INT_MAX; }
+int TSerProtocol::CommRoom() {
+  std::lock_guard<std::mutex> lock(workerLock_);
+  return worker_ ? worker_->Room() : INT_MAX;
+}
 
 void TSerProtocol::CommEvent(uint32_t Events) {
   if ((Events & EV_ERR) && worker_ && Dispatcher().LineGone()) worker_->LineLost();
@@ -70,7 +80,11 @@ void TSerProtocol::DoError() { RaiseEvent(OnError, ErrorCode(), ErrorCount()); }
 
 void TSerProtocol::TransferFinished() {
   SetEventsActive(false);
-  worker_ = nullptr;
+  {
+    // The worker frees itself once this returns.
+    std::lock_guard<std::mutex> lock(workerLock_);
+    worker_ = nullptr;
+  }
   if (Destroying()) return;
   DoTransferEnd();
 }

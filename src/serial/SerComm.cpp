@@ -68,7 +68,7 @@ void TSerCustomComm::Loaded() {
 
 void TSerCustomComm::Notification(TComponent* AComponent, TOperation Operation) {
   TSerComponent::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == display_) display_ = nullptr;
+  if (Operation == opRemove && AComponent == display_.load()) display_ = nullptr;
 }
 
 std::string TSerCustomComm::GetDeviceFileName() const {

@@ -12,6 +12,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "framework/Exceptions.h"
@@ -75,11 +77,52 @@ class ISerCommUser {
   // How many received bytes it can take now; the port leaves the rest in the device until
   // the component asks for them (TSerDispatcher::ResumeReceive).
   virtual int CommRoom() { return INT_MAX; }
+  // True when CommData and CommRoom may run on the port's event thread, so that received
+  // bytes reach the component without waiting for the main thread: they only queue the
+  // bytes for a thread of the component's own, under a lock of its own, and run no
+  // handler. Such a component leaves its port before any of its parts go.
+  virtual bool TakesDataOnAnyThread() const { return false; }
+  // The event bits CommEvent acts on. A transmitter-empty that neither the port's
+  // OnTxEmpty nor an active component hears is not delivered at all, so that a worker's
+  // writes do not each cost a hop through the main thread.
+  virtual uint32_t CommEventsHeard() const { return ~0u; }
 };
 
-using TSerNotifyEvent = std::function<void(TObject* Sender)>;
+// An event handler whose presence the port's threads may ask about (Assigned) while the
+// main thread assigns it; the handler itself is only touched on the main thread.
+template <typename Signature>
+class TSerWatchedEvent {
+ public:
+  TSerWatchedEvent() = default;
+  TSerWatchedEvent(const TSerWatchedEvent& Other) : handler_(Other.handler_), assigned_(Other.Assigned()) {}
+  TSerWatchedEvent& operator=(const TSerWatchedEvent& Other) { return Set(Other.handler_); }
+  template <typename Handler>
+    requires(!std::is_same_v<std::remove_cvref_t<Handler>, TSerWatchedEvent>)
+  TSerWatchedEvent& operator=(Handler&& H) {
+    return Set(std::function<Signature>(std::forward<Handler>(H)));
+  }
+  explicit operator bool() const { return static_cast<bool>(handler_); }
+  template <typename... Args>
+  void operator()(Args&&... A) const {
+    handler_(std::forward<Args>(A)...);
+  }
+  // Any thread.
+  bool Assigned() const { return assigned_; }
+
+ private:
+  TSerWatchedEvent& Set(std::function<Signature> Handler) {
+    handler_ = std::move(Handler);
+    assigned_ = static_cast<bool>(handler_);
+    return *this;
+  }
+
+  std::function<Signature> handler_;
+  std::atomic<bool> assigned_{false};
+};
+
+using TSerNotifyEvent = TSerWatchedEvent<void(TObject* Sender)>;
 using TSerCommRxCharEvent = std::function<void(TObject* Sender, int Count)>;
-using TSerCommRxBufEvent = std::function<void(TObject* Sender, const void* Data, int Count)>;
+using TSerCommRxBufEvent = TSerWatchedEvent<void(TObject* Sender, const void* Data, int Count)>;
 using TSerCommErrorEvent = std::function<void(TObject* Sender, int Errors)>;
 
 class TSerCustomComm : public TSerComponent {
@@ -211,7 +254,13 @@ class TSerCustomComm : public TSerComponent {
   void BuffersChanged();
   int ReceiveRoom() const;
   void Fire(const TSerNotifyEvent& Event) { if (Event) Event(this); }
+  // Any thread: OnTxEmpty is assigned, or an active component hears EV_TXEMPTY.
+  bool TxEmptyHeard();
 
+  // On the event thread: received bytes go straight to the attached components when they
+  // all take them on any thread and nobody else hears of them (no OnRxBuf, no display).
+  // True when that road was taken.
+  bool DeliverRxDirectly();
   // Runs on the main thread for the event thread: the guarded processing step.
   void ProcessEvents(TThread* From, uint32_t Events);
   // Runs on the main thread for the write thread, guarded the same way.
@@ -245,7 +294,7 @@ class TSerCustomComm : public TSerComponent {
   bool directWrite_ = false;
   bool updateDcb_ = true;
   int userBaudrate_ = 0;
-  TSerDisplay* display_ = nullptr;
+  std::atomic<TSerDisplay*> display_{nullptr};
 
   // Private state.
   std::unique_ptr<SerialDevice> device_;
@@ -256,7 +305,10 @@ class TSerCustomComm : public TSerComponent {
   TSerCommEventThread* eventThread_ = nullptr;
   TSerCommWriteThread* writeThread_ = nullptr;  // under writeLock_
   uint32_t eventMask_ = 0;
+  // Changed on the main thread under attachLock_, which the event thread holds while it
+  // hands received bytes to components directly.
   std::vector<TSerDispatcher*> dispatchers_;
+  std::mutex attachLock_;
   bool dispatch_ = true;
   bool syncEvents_ = true;
   // A close is waiting for the threads: a delivery it runs meanwhile may close too.

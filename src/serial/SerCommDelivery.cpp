@@ -41,7 +41,47 @@ void TSerCustomComm::DeliverWriteEvents(TThread* From, uint32_t Events) {
 }
 
 void TSerCustomComm::NotifyDisplay() {
-  if (display_) display_->CommNotify(this);
+  if (TSerDisplay* display = display_) display->CommNotify(this);
+}
+
+// The road of a transfer's answers: the component's worker waits for them, and on a fast
+// line a hop through the main thread (busy with the previous packet's report, or with the
+// window) would hold up every block. The device and the components lock inside; CommLock
+// is not taken, since Close holds it while it waits for this thread to end.
+bool TSerCustomComm::DeliverRxDirectly() {
+  if (display_ || OnRxBuf.Assigned()) return false;
+  std::lock_guard<std::mutex> lock(attachLock_);
+  auto activeRoom = [this](bool& Direct) {
+    int room = INT_MAX;
+    bool any = false;
+    Direct = true;
+    for (TSerDispatcher* d : dispatchers_) {
+      if (!d->Active()) continue;
+      any = true;
+      Direct = Direct && d->User()->TakesDataOnAnyThread();
+      room = std::min(room, d->User()->CommRoom());
+    }
+    Direct = Direct && any;
+    return room;
+  };
+  bool direct;
+  int room = activeRoom(direct);
+  if (!direct || !dispatch_) return false;
+  uint8_t bytes[4096];
+  for (;;) {
+    const int want = std::min(room, static_cast<int>(sizeof bytes));
+    if (want <= 0) {
+      rxHeldBack_ = true;  // handed on when the component asks for more
+      return true;
+    }
+    int read = 0;
+    if (!device_->ReadFile(bytes, want, read) || read <= 0) return true;
+    for (TSerDispatcher* d : dispatchers_)
+      if (d->Active()) d->User()->CommData(bytes, read);
+    if (read < want) return true;
+    room = activeRoom(direct);
+    if (!direct) return false;  // the rest goes the main thread's way
+  }
 }
 
 void TSerCustomComm::HandleRxChar() {
@@ -96,4 +136,12 @@ void TSerCustomComm::HandleEvents(uint32_t Events) {
       {EV_EVENT1, &OnEvent1},   {EV_EVENT2, &OnEvent2}};
   for (const auto& [bit, handler] : handlers)
     if (Events & bit) Fire(*handler);
+}
+
+bool TSerCustomComm::TxEmptyHeard() {
+  if (OnTxEmpty.Assigned()) return true;
+  std::lock_guard<std::mutex> lock(attachLock_);
+  for (TSerDispatcher* d : dispatchers_)
+    if (d->Active() && (d->User()->CommEventsHeard() & EV_TXEMPTY)) return true;
+  return false;
 }

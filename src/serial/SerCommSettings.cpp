@@ -92,8 +92,9 @@ void TSerCustomComm::SetWritePriority(TThreadPriority Value) {
 }
 
 void TSerCustomComm::SetDisplay(TSerDisplay* Value) {
-  if (Value == display_) return;
-  if (display_) RemoveFreeNotification(display_);
+  TSerDisplay* previous = display_;
+  if (Value == previous) return;
+  if (previous) RemoveFreeNotification(previous);
   display_ = Value;
-  if (display_) FreeNotification(display_);
+  if (Value) FreeNotification(Value);
 }

@@ -32,7 +32,9 @@ void TSerCommEventThread::Execute() {
 
 void TSerCommEventThread::Deliver() {
   if (stopping_ || evtMask_ == 0) return;
-  const uint32_t events = evtMask_;
+  uint32_t events = evtMask_;
+  if ((events & EV_RXCHAR) && owner_.DeliverRxDirectly()) events &= ~EV_RXCHAR;
+  if (events == 0) return;
   if (SyncEvents)
     Synchronize([this, events] { owner_.ProcessEvents(this, events); });
   else
@@ -46,7 +48,7 @@ void TSerCommWriteThread::WriteAhead(const uint8_t*& Data, int& Count) {
   if (!owner_.device_->WriteSome(Data, Count, taken) || taken == 0) return;
   Data += taken;
   Count -= taken;
-  if (Count > 0) return;
+  if (Count > 0 || !owner_.TxEmptyHeard()) return;
   txEmptyDue_ = true;
   writeEvent_.SetEvent();
 }
@@ -92,7 +94,7 @@ void TSerCommWriteThread::WritePass() {
   const bool drained = FinishPass();
   if (end == passFailed)
     ReportFailure();
-  else if (end == passDone && drained)
+  else if (end == passDone && drained && owner_.TxEmptyHeard())
     Deliver(EV_TXEMPTY);
 }
 

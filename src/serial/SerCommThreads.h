@@ -50,7 +50,7 @@ class TSerCommWriteThread : public TThread {
   TSerWaitEvent& WriteEvent() { return writeEvent_; }
   // On a worker thread: when nothing is queued or being written, the device takes what it
   // can at once, saving a wake-up of this thread on the way of each block; Data and Count
-  // are left with the rest. Transmitter-empty still follows from this thread.
+  // are left with the rest. Transmitter-empty still follows from this thread when it is heard.
   void WriteAhead(const uint8_t*& Data, int& Count);
   // The queue has just been emptied by a purge: a pass under way writes and removes
   // nothing more. True when such a pass was under way; it acknowledges when it has ended.

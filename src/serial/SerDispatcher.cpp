@@ -4,12 +4,16 @@
 
 #include <algorithm>
 
+// The lock waits for a delivery the event thread is making: once detached, a component
+// is not called any more.
 void TSerCustomComm::AttachDispatcher(TSerDispatcher* Dispatcher) {
+  std::lock_guard<std::mutex> lock(attachLock_);
   Dispatcher->comm_ = this;
   dispatchers_.push_back(Dispatcher);
 }
 
 void TSerCustomComm::DetachDispatcher(TSerDispatcher* Dispatcher) {
+  std::lock_guard<std::mutex> lock(attachLock_);
   auto it = std::find(dispatchers_.begin(), dispatchers_.end(), Dispatcher);
   if (it == dispatchers_.end()) return;
   Dispatcher->comm_ = nullptr;

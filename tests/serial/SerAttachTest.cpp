@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Components attached to a port: what they receive, and how attachment ends.
+#include <condition_variable>
+#include <thread>
+
 #include "serial/SerTestSupport.h"
 
 namespace {
@@ -12,6 +15,26 @@ struct Receiver : TSerCommComponent {
   void CommEvent(uint32_t Events) override { events |= Events; }
   std::string data;
   uint32_t events = 0;
+};
+
+// Takes received bytes on any thread and hears only errors, as a transfer's component does.
+struct AnyThreadReceiver : TSerCommComponent {
+  using TSerCommComponent::TSerCommComponent;
+  bool TakesDataOnAnyThread() const override { return true; }
+  uint32_t CommEventsHeard() const override { return EV_ERR; }
+  void CommData(const void* Data, int Count) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    data.append(static_cast<const char*>(Data), Count);
+    arrived.notify_all();
+  }
+  std::string WaitFor(size_t Count) {
+    std::unique_lock<std::mutex> lock(mutex);
+    arrived.wait_for(lock, std::chrono::seconds(5), [&] { return data.size() >= Count; });
+    return data;
+  }
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::string data;
 };
 
 }  // namespace
@@ -55,6 +78,21 @@ TEST_F(VirtualLineTest, AnAttachedComponentTakesTheBytesBeforeOnRxBuf) {
   ASSERT_TRUE(RunDeliveriesUntil([&] { return rxChars == 1; }));
   receiver.SetComm(nullptr);
   EXPECT_EQ(receiver.Dispatcher().Write("x", 1), 0);
+}
+
+// Its thread's writes and the answers to them pass without the main thread, which may be
+// busy: nothing is left for it to run.
+TEST_F(VirtualLineTest, AComponentTakingBytesOnAnyThreadDoesWithoutTheMainThread) {
+  AnyThreadReceiver receiver(nullptr);
+  receiver.SetComm(port.get());
+  receiver.SetEventsActive(true);
+  port->Open();
+  std::thread([&] { receiver.Dispatcher().Write("ping", 4); }).join();
+  EXPECT_EQ(line->TakeAtLeast(VirtualLine::B, 4, 5000), "ping");
+  line->Send(VirtualLine::B, "pong");
+  EXPECT_EQ(receiver.WaitFor(4), "pong");
+  EXPECT_FALSE(CheckSynchronize(0)) << "a delivery waited for the main thread";
+  receiver.SetComm(nullptr);
 }
 
 TEST(SerAttach, FreeingEitherSideEndsTheAttachment) {
