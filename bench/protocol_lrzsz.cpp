@@ -4,18 +4,25 @@
 // the two receivers, XMODEM-1K, five times each), and over the pseudo-terminal line paced at 115200 baud
 // (sx to rx and our sender to rx with XMODEM-1K, our ends with XMODEM-1K and XMODEM-G), as
 // shares of the line. Times run from the receiver's start to its end and include rx's
-// 1 s wait before it acknowledges EOT.
+// 1 s wait before it acknowledges EOT. The relay also times each sender's answer to an
+// ACK: from the ACK handed to the sender's side to the first byte of its next frame.
+// The main thread runs the application's event loop, with its wake-up for deliveries.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "LrzszPeer.h"
+#include "app/TarvikApplication.h"
 #include "platform/TickCount.h"
 #include "protocol/SerProtocol.h"
 #include "protocol_common.h"
@@ -30,22 +37,67 @@ constexpr int Baud = 115200;
 
 enum Side { Ours, Lrzsz };
 
+// Runs the event loop, as the program does, until Done holds or TimeoutMs passes.
+bool RunEventLoopUntil(const std::function<bool()>& Done, int TimeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  QTimer look;  // a child program's exit announces itself by no event
+  look.start(20);
+  while (!Done()) {
+    if (clock.elapsed() > TimeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
 // Our component on one end of the link.
 struct OurEnd {
   TSerComm Port{nullptr};
   TSerXModem Xm{nullptr};
   int Ends = 0;
   int ExitCode = 0;
+  BenchClock::time_point EndTime;
   explicit OurEnd(const std::string& Path) {
     ConfigureAsTerminal(Port, Path, Baud);
     Port.Open();
     Xm.SetComm(&Port);
     Xm.SetTimeout(20000);
     Xm.OnTransferEnd = [this](TObject*, int Code) {
+      EndTime = BenchClock::now();
       ++Ends;
       ExitCode = Code;
     };
   }
+};
+
+// The sender's turnarounds as the relay sees them: an ACK handed on towards the sender,
+// then the first bytes from the sender after it. A NAK or any other answer in between
+// pairs nothing.
+class Turnarounds {
+ public:
+  PacedLine::Observer Observer() {
+    return [this](PacedLine::Direction D, const char* Data, size_t Count) {
+      const auto now = BenchClock::now();
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (D == PacedLine::FarToNear) {
+        acked_ = Count > 0 && Data[Count - 1] == 0x06;
+        ackedAt_ = now;
+      } else if (acked_) {
+        acked_ = false;
+        micros_.push_back(std::chrono::duration<double, std::micro>(now - ackedAt_).count());
+      }
+    };
+  }
+  std::vector<double> Micros() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return micros_;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool acked_ = false;
+  BenchClock::time_point ackedAt_;
+  std::vector<double> micros_;
 };
 
 // An lrzsz program on one end of the link.
@@ -64,8 +116,9 @@ std::string Name(Side S, bool Sending) {
 
 // One transfer; its bytes a second, or 0 when it failed.
 double Run(Side Sender, Side Receiver, double LineRate, TSerXProtocol Protocol, const std::string& Dir,
-           const std::string& Data) {
-  PacedLine link(LineRate);
+           const std::string& Data, std::vector<double>* Answers = nullptr) {
+  Turnarounds turnarounds;
+  PacedLine link(LineRate, turnarounds.Observer());
   const std::string target = Dir + "/copy.bin";
   std::remove(target.c_str());
   std::optional<OurEnd> sender, receiver;
@@ -109,12 +162,12 @@ double Run(Side Sender, Side Receiver, double LineRate, TSerXProtocol Protocol, 
     startReceiver();
   }
   auto received = [&] { return Receiver == Ours ? receiver->Ends > 0 : rx && rx->Exited(); };
-  const bool ended = Pump(received, Deadline);
+  const bool ended = RunEventLoopUntil(received, Deadline);
   // rx's end as its reaper saw it, not as the next look at it found it.
-  const auto end = Receiver == Lrzsz && ended ? rx->ExitTime() : BenchClock::now();
-  if (Sender == Ours && !Pump([&] { return sender->Ends > 0; }, 3000)) {
+  const auto end = !ended ? BenchClock::now() : Receiver == Lrzsz ? rx->ExitTime() : receiver->EndTime;
+  if (Sender == Ours && !RunEventLoopUntil([&] { return sender->Ends > 0; }, 3000)) {
     sender->Xm.AbortTransfer();  // rx's last ACK is often lost as it flushes its line on exit
-    Pump([&] { return sender->Ends > 0; }, 10000);
+    RunEventLoopUntil([&] { return sender->Ends > 0; }, 10000);
   }
   const bool ok = ended && (Receiver == Ours ? receiver->ExitCode == 0 : rx->ExitStatus() == 0) &&
                   ReadAll(target).compare(0, Data.size(), Data) == 0;
@@ -122,12 +175,24 @@ double Run(Side Sender, Side Receiver, double LineRate, TSerXProtocol Protocol, 
   const std::string what = Name(Sender, true) + " to " + Name(Receiver, false) +
                            (Protocol == XModemG ? ", XMODEM-G" : ", XMODEM-1K") + (ok ? "" : " FAILED");
   PrintRate(what, Data.size(), Seconds(start, end), LineRate);
+  if (Answers && ok) {
+    const std::vector<double> micros = turnarounds.Micros();
+    Answers->insert(Answers->end(), micros.begin(), micros.end());
+  }
   return rate;
 }
 
-double Median(std::vector<double> Values) {
+double Percentile(std::vector<double> Values, double Share) {
+  if (Values.empty()) return 0;
   std::sort(Values.begin(), Values.end());
-  return Values[Values.size() / 2];
+  return Values[std::min(Values.size() - 1, static_cast<size_t>(Share * Values.size()))];
+}
+
+double Median(const std::vector<double>& Values) { return Percentile(Values, 0.5); }
+
+void PrintTurnaround(const char* Who, const std::vector<double>& Micros) {
+  std::printf("  %-28s median %7.1f us, 99th percentile %7.1f us (%zu answers)\n", Who,
+              Median(Micros), Percentile(Micros, 0.99), Micros.size());
 }
 
 // The rate of all runs together (0 when one of them failed).
@@ -146,7 +211,9 @@ void Ratio(const char* What, double Ours, double Reference) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  TarvikApplication app(argc, argv);
   if (!HaveProgram("sx") || !HaveProgram("rx")) {
     std::printf("lrzsz (sx, rx) is not installed\n");
     return 1;
@@ -158,9 +225,10 @@ int main() {
   // each, in turn, and are compared by their medians.
   std::printf("1 MiB of random data over a relayed pseudo-terminal pair, not paced\n");
   std::vector<double> sxRx, oursRx, sxOurs, oursOurs;
+  std::vector<double> sxAnswers, ourAnswers;
   for (int round = 0; round < 5; ++round) {
-    sxRx.push_back(Run(Lrzsz, Lrzsz, 0, XModem1K, dir, data));
-    oursRx.push_back(Run(Ours, Lrzsz, 0, XModem1K, dir, data));
+    sxRx.push_back(Run(Lrzsz, Lrzsz, 0, XModem1K, dir, data, &sxAnswers));
+    oursRx.push_back(Run(Ours, Lrzsz, 0, XModem1K, dir, data, &ourAnswers));
     sxOurs.push_back(Run(Lrzsz, Ours, 0, XModem1K, dir, data));
     oursOurs.push_back(Run(Ours, Ours, 0, XModem1K, dir, data));
   }
@@ -170,6 +238,12 @@ int main() {
   Ratio("sx -k to our receiver against sx -k to rx -c", Median(sxOurs), Median(sxRx));
   Ratio("the same, five runs together: our sender to rx -c", Together(oursRx), Together(sxRx));
   Ratio("five runs together: sx -k to our receiver", Together(sxOurs), Together(sxRx));
+  Ratio("our ends against sx -k to rx -c", Median(oursOurs), Median(sxRx));
+  std::printf("ACK to the sender's next frame, as the relay sees it, the runs to rx -c together:\n");
+  PrintTurnaround("sx -k", sxAnswers);
+  PrintTurnaround("our sender", ourAnswers);
+  Ratio("sx's median answer time against ours (above 1: ours is quicker)", Median(sxAnswers),
+        Median(ourAnswers));
 
   std::printf("\n1 MiB of random data over the pseudo-terminal line paced at %d baud\n", Baud);
   const double line = Baud / 10.0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,7 +35,7 @@ struct PacedLine::Way {
 
   // Sends what the line has had time for; returns when to look again (seconds, < 0: only
   // when woken).
-  double Send(bool Held, double Rate, Clock::time_point Now) {
+  double Send(bool Held, double Rate, Clock::time_point Now, const Observer& Passed, Direction D) {
     const double burst = std::max(1.0, Rate / 1000);  // about a millisecond of line
     if (Held || Buffer.empty() || To < 0) {
       Credit = 0;  // an idle or held line saves nothing up
@@ -50,6 +51,7 @@ struct PacedLine::Way {
     if (due > 0) {
       const ssize_t n = write(To, Buffer.data(), due);
       if (n > 0) {
+        if (Passed) Passed(D, Buffer.data(), static_cast<size_t>(n));
         Buffer.erase(0, static_cast<size_t>(n));
         Credit -= static_cast<double>(n);
       }
@@ -65,7 +67,8 @@ struct PacedLine::Way {
   }
 };
 
-PacedLine::PacedLine(double BytesPerSecond) : rate_(BytesPerSecond) {
+PacedLine::PacedLine(double BytesPerSecond, Observer Passed)
+    : rate_(BytesPerSecond), passed_(std::move(Passed)) {
   relay_ = std::thread([this] { Relay(); });
 }
 
@@ -121,7 +124,7 @@ void PacedLine::Relay() {
     double next = -1;
     for (int d = 0; d < 2; ++d) {
       ways[d].Read();
-      const double at = ways[d].Send(held[d], rate_, now);
+      const double at = ways[d].Send(held[d], rate_, now, passed_, static_cast<Direction>(d));
       if (at >= 0 && (next < 0 || at < next)) next = at;
     }
     std::vector<pollfd> fds{{wake_.Fd(), POLLIN, 0}};

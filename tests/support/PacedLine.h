@@ -7,6 +7,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,8 +20,12 @@ class PacedLine {
  public:
   enum Direction { NearToFar = 0, FarToNear = 1 };
 
+  // Told, on the relay's thread, of each piece of bytes just handed on to the far side of
+  // its direction, so that a benchmark can time the exchange as it crosses the line.
+  using Observer = std::function<void(Direction D, const char* Data, size_t Count)>;
+
   // BytesPerSecond 0: not paced, the relay passes bytes on as fast as the ends take them.
-  explicit PacedLine(double BytesPerSecond);
+  explicit PacedLine(double BytesPerSecond, Observer Passed = {});
   ~PacedLine();
   PacedLine(const PacedLine&) = delete;
   PacedLine& operator=(const PacedLine&) = delete;
@@ -44,6 +50,7 @@ class PacedLine {
 
   PtyPair near_, far_;
   const double rate_;
+  const Observer passed_;
   std::mutex mutex_;
   bool held_[2] = {false, false};
   bool nearGone_ = false;
