@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <utility>
+
+#include "framework/ExceptionReport.h"
 
 namespace {
 
@@ -16,6 +19,7 @@ struct SyncCall {
   std::function<void()> fn;
   std::exception_ptr error;
   bool done = false;
+  bool awaited = true;  // a caller waits for it and takes its exception
 };
 
 // One lock and one signal serve the queue and the end of threads, so that a main thread
@@ -43,6 +47,10 @@ void RunQueued() {
       if (syncQueue.empty()) return;
       call = syncQueue.front();
       syncQueue.pop_front();
+    }
+    if (!call->awaited) {
+      Guarded(call->fn);
+      continue;
     }
     try {
       call->fn();
@@ -99,6 +107,21 @@ bool CheckSynchronize(int TimeoutMs, uint64_t WakesSeen) {
   return true;
 }
 
+namespace {
+
+void Enqueue(const std::shared_ptr<SyncCall>& Call) {
+  SynchronizeWakeUp hook;
+  {
+    std::lock_guard<std::mutex> lock(syncMutex);
+    syncQueue.push_back(Call);
+    hook = wakeUp;
+  }
+  mainSignal.notify_all();
+  if (hook) hook();
+}
+
+}  // namespace
+
 void Synchronize(const std::function<void()>& Fn) {
   if (IsMainThread()) {
     Fn();
@@ -106,17 +129,21 @@ void Synchronize(const std::function<void()>& Fn) {
   }
   auto call = std::make_shared<SyncCall>();
   call->fn = Fn;
-  SynchronizeWakeUp hook;
-  {
-    std::lock_guard<std::mutex> lock(syncMutex);
-    syncQueue.push_back(call);
-    hook = wakeUp;
-  }
-  mainSignal.notify_all();
-  if (hook) hook();
+  Enqueue(call);
   std::unique_lock<std::mutex> lock(syncMutex);
   callerSignal.wait(lock, [&] { return call->done; });
   if (call->error) std::rethrow_exception(call->error);
+}
+
+void QueueOnMainThread(std::function<void()> Fn) {
+  if (IsMainThread()) {
+    Guarded(Fn);
+    return;
+  }
+  auto call = std::make_shared<SyncCall>();
+  call->fn = std::move(Fn);
+  call->awaited = false;
+  Enqueue(call);
 }
 
 TThread::TThread() { thread_ = std::thread([this] { Run(); }); }

@@ -39,6 +39,10 @@ bool IsMainThread();
 // Runs Fn on the main thread while the calling thread waits; an exception that Fn raises
 // is raised again in the caller. On the main thread Fn runs at once.
 void Synchronize(const std::function<void()>& Fn);
+// Runs Fn on the main thread after the calls queued before it, without waiting for it; an
+// exception that Fn raises goes to the exception report. On the main thread Fn runs at
+// once. The caller keeps what Fn uses alive until Fn has run.
+void QueueOnMainThread(std::function<void()> Fn);
 
 class TThread : public TObject {
  public:

@@ -71,6 +71,8 @@ class PosixSerialDevice : public SerialDevice {
   bool HungUp() const override { return hungUp_; }
   int OutputQueued() override;
   void RepeatRxChar() override;
+  int ArrivalFd() const override { return hungUp_ ? -1 : fd_; }
+  void SetArrivalsWatched(bool Watched) override;
 
  private:
   bool Fail(int Error) const {
@@ -102,6 +104,7 @@ class PosixSerialDevice : public SerialDevice {
   uint64_t maskGeneration_ = 0;
   uint32_t ownErrors_ = 0;
   bool kernelHolds_ = false;  // the queue was full with bytes left in the kernel
+  bool arrivalsWatched_ = false;
   std::atomic<bool> hungUp_{false};
   bool hangUpUnreported_ = false;
   bool txPending_ = false;  // a direct write has not been seen leaving the device yet
@@ -223,6 +226,7 @@ void PosixSerialDevice::FillLocked() {
     if (n > 0) {
       StoreReceived(chunk, static_cast<size_t>(n));
       CheckCountersLocked();
+      if (static_cast<size_t>(n) < want) return;  // the kernel has nothing more for now
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -294,8 +298,10 @@ bool PosixSerialDevice::WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) {
     if ((Events = TakeReadyLocked()) != 0) return true;
     wake_.Reset();
     std::vector<pollfd> fds{{Stop.Fd(), POLLIN, 0}, {wake_.Fd(), POLLIN, 0}};
-    // A full queue leaves the bytes in the kernel until a read makes room.
-    if (!hungUp_) fds.push_back({fd_, static_cast<short>(queue_.Room() > 0 ? POLLIN : 0), 0});
+    // A full queue leaves the bytes in the kernel until a read makes room; watched arrivals
+    // are left to their reader. A hang-up is seen either way.
+    if (!hungUp_)
+      fds.push_back({fd_, static_cast<short>(queue_.Room() > 0 && !arrivalsWatched_ ? POLLIN : 0), 0});
     // No event tells when a direct write has left the device: look again when it should have.
     const int timeout = txPending_ ? DrainWaitMs() : -1;
     lock.unlock();
@@ -325,6 +331,13 @@ int PosixSerialDevice::OutputQueued() {
 
 int PosixSerialDevice::DrainWaitMs() { return LineTimeMs(OutputQueued(), baud_); }
 
+void PosixSerialDevice::SetArrivalsWatched(bool Watched) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (Watched == arrivalsWatched_) return;
+  arrivalsWatched_ = Watched;
+  wake_.Set();  // the event wait looks again, with or without the arrivals
+}
+
 void PosixSerialDevice::RepeatRxChar() {
   std::lock_guard<std::mutex> lock(mutex_);
   FillLocked();
@@ -337,7 +350,11 @@ bool PosixSerialDevice::ReadFile(void* Data, int Count, int& Read) {
   Read = 0;
   if (Count < 0) return Fail(EINVAL);
   std::lock_guard<std::mutex> lock(mutex_);
+  const uint32_t pending = pending_;
   FillLocked();
+  // The event wait did not wake for what this read brought: it must for anything but the
+  // bytes themselves.
+  if ((pending_ & ~pending & ~EV_RXCHAR) != 0) wake_.Set();
   Read = static_cast<int>(queue_.Take(Data, static_cast<size_t>(Count)));
   if (Read > 0 && kernelHolds_) {
     const uint32_t before = pending_;

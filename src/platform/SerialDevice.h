@@ -113,6 +113,13 @@ class SerialDevice {
   // Reports EV_RXCHAR again when bytes wait in the input queue: a reader that left some
   // for later asks for them this way.
   virtual void RepeatRxChar() = 0;
+  // A descriptor that polls readable when bytes arrive, for a reader that waits for them
+  // itself; -1 when there is none.
+  virtual int ArrivalFd() const { return -1; }
+  // While Watched, arriving bytes do not end the event wait: the reader that watches
+  // ArrivalFd takes them. Everything else the bytes bring (errors, a break, the event
+  // character) still does.
+  virtual void SetArrivalsWatched(bool) {}
 
   // The device has gone away. From then on every error report carries CE_IOE, the event
   // wait reports EV_ERR once (whatever the mask) and then blocks on its stop event alone,

@@ -60,14 +60,20 @@ WaitEvent::Result WaitEvent::Wait(int TimeoutMs) const {
 }
 
 int WaitForAny(std::initializer_list<const WaitEvent*> Events, int TimeoutMs) {
+  return WaitForAny(Events, TimeoutMs, -1);
+}
+
+int WaitForAny(std::initializer_list<const WaitEvent*> Events, int TimeoutMs, int ReadableFd) {
   std::vector<pollfd> fds;
-  fds.reserve(Events.size());
+  fds.reserve(Events.size() + 1);
   for (const WaitEvent* e : Events) fds.push_back({e->Fd(), POLLIN, 0});
+  if (ReadableFd >= 0) fds.push_back({ReadableFd, POLLIN, 0});
   const int r = PollRestarting(fds, TimeoutMs);
   if (r < 0) return -2;
   if (r == 0) return -1;
-  for (size_t i = 0; i < fds.size(); ++i)
+  for (size_t i = 0; i < Events.size(); ++i)
     if (fds[i].revents & POLLIN) return static_cast<int>(i);
+  if (ReadableFd >= 0 && fds.back().revents != 0) return static_cast<int>(Events.size());
   errno = EBADF;
   return -2;
 }

@@ -27,3 +27,6 @@ class WaitEvent {
 // Waits until one of Events is set. Returns the index of the first set one in list order,
 // -1 on timeout (TimeoutMs < 0: no limit), -2 on failure (errno tells why).
 int WaitForAny(std::initializer_list<const WaitEvent*> Events, int TimeoutMs);
+// The same, also ending when ReadableFd (when >= 0) polls readable, hung up or failed:
+// then it returns the number of Events, unless one of them is set too.
+int WaitForAny(std::initializer_list<const WaitEvent*> Events, int TimeoutMs, int ReadableFd);

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "framework/Exceptions.h"
 #include "framework/Threads.h"
@@ -152,6 +154,11 @@ class TSerProtocolThread : public TThread {
   void DiscardOutput();
   // Waits at most WaitMs until no more than AtMost bytes are still to go out.
   bool WaitForOutput(int AtMost, int WaitMs);
+  // Whether the worker's reads wait on the line themselves (where the port allows), so that
+  // an answer wakes this thread alone: for an exchange in which the far end sends little
+  // and then waits. A streaming one leaves the line to the port's event thread, which reads
+  // ahead into the device's queue while the worker is busy. Off at first.
+  void WatchLine(bool Watch);
   bool LineIsLost() const { return lineLost_; }
 
   void OpenForRead(const std::string& FileName);
@@ -170,11 +177,17 @@ class TSerProtocolThread : public TThread {
   void ReportError();
   // Runs Fn on the main thread while the worker waits; nothing once it is stopped.
   void Deliver(const std::function<void()>& Fn);
+  // The same for a report that a read of the line follows: the worker waits for Fn's end
+  // in that read, together with the byte it reads, so that a byte arriving while Fn runs
+  // wakes it once for both. Nothing else may come between this and the read.
+  void DeliverBeforeRead(std::function<void()> Fn);
 
  private:
   bool QueueEmpty();
   int TakeQueued();
+  bool ReadyToRead();
   void WaitForData();
+  void AwaitDelivery();
   void EndIfLineFailed();
   void EndThroughFailure();
 
@@ -190,4 +203,10 @@ class TSerProtocolThread : public TThread {
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> overflow_{false};
   std::atomic<bool> lineLost_{false};
+  bool watchLine_ = false;
+  std::atomic<std::thread::id> workerId_{};
+  // A DeliverBeforeRead call has not returned yet; when the last one returned.
+  std::atomic<bool> delivering_{false};
+  std::atomic<bool> awaitingDelivery_{false};
+  std::atomic<std::chrono::steady_clock::rep> deliveredAt_{0};
 };

@@ -1,16 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <mutex>
+#include <thread>
 
 #include "framework/ExceptionReport.h"
 #include "protocol/SerProtocolBase.h"
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 int QueueCapacity(const TSerProtocol* Owner) { return std::max(Owner->BufferSize(), 0); }
+
+// What is left of a wait of LimitMs that began at Start; a limit of INT_MAX or more (a
+// negative Timeout) is no limit.
+uint32_t LeftOf(uint32_t LimitMs, Clock::time_point Start) {
+  if (LimitMs >= static_cast<uint32_t>(INT_MAX)) return LimitMs;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+      Start + std::chrono::milliseconds(LimitMs) - Clock::now());
+  return static_cast<uint32_t>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
 
 }  // namespace
 
@@ -24,6 +38,7 @@ TSerProtocolThread::TSerProtocolThread(TSerProtocol* AOwner)
 }
 
 void TSerProtocolThread::Execute() {
+  workerId_ = std::this_thread::get_id();
   while (!Terminated()) {
     ResetTransfer();
     try {
@@ -36,6 +51,8 @@ void TSerProtocolThread::Execute() {
     } catch (...) {
       EndThroughFailure();
     }
+    AwaitDelivery();
+    owner_->Dispatcher().UnwatchArrivals();  // the terminal reads the line again
     FinishFile();  // before the end is reported: its handler may use the file
     StopWorker();
   }
@@ -74,7 +91,9 @@ void TSerProtocolThread::PutData(const void* Data, int Count) {
     overflow_ = true;  // the whole block is dropped
   else
     queue_.Append(Data, Count);
-  dataEvent_.SetEvent();  // also after an overflow, so that the reader notices it
+  // Also after an overflow, so that the reader notices it; the worker that takes bytes
+  // from a line it watches looks at the queue next anyway.
+  if (std::this_thread::get_id() != workerId_) dataEvent_.SetEvent();
 }
 
 int TSerProtocolThread::Room() {
@@ -95,21 +114,67 @@ int TSerProtocolThread::TakeQueued() {
 }
 
 int TSerProtocolThread::PeekByte() {
+  if (watchLine_) owner_->Dispatcher().WatchArrivals();  // a watched line's bytes come when asked for
   std::lock_guard<TSerCriticalSection> lock(queueLock_);
   if (queue_.Size() == 0) return -1;
   return queue_.First();
 }
 
-// Each Timeout without data counts an error; the wait goes on until data, a cancel or
-// an overflow arrives, or the error limit ends the transfer.
+bool TSerProtocolThread::ReadyToRead() { return overflow_ || cancelled_ || lineLost_ || !QueueEmpty(); }
+
+// Until data, a cancel or an overflow is there and no report is running. While nothing is
+// queued the worker watches the line itself, where the port allows, so that an answer
+// wakes this thread alone. Each Timeout without data counts an error, from the wait's
+// start or the report's end, whichever is later; the wait goes on until the error limit
+// ends the transfer.
 void TSerProtocolThread::WaitForData() {
-  while (!overflow_ && !cancelled_ && !lineLost_ && QueueEmpty()) {
+  TSerDispatcher& port = owner_->Dispatcher();
+  Clock::time_point from = Clock::now();
+  const auto timedFrom = [&] { return std::max(from, Clock::time_point(Clock::duration(deliveredAt_))); };
+  bool watch = watchLine_, lineWoke = false;
+  for (;;) {
+    int line = -1;
+    if (!ReadyToRead()) {
+      port.ResumeReceive();  // bytes the port held back for want of room
+      if (watch) line = port.WatchArrivals();
+      if (lineWoke && !ReadyToRead()) {
+        // The line woke the wait without bringing bytes: the event thread takes it again.
+        watch = false;
+        line = -1;
+        port.UnwatchArrivals();
+      }
+    }
+    if (!delivering_ && ReadyToRead()) return;
+    // Data, a request or a report's end that lands after the reset sets the event; bytes
+    // on a watched line keep it readable.
     dataEvent_.ResetEvent();
-    owner_->Dispatcher().ResumeReceive();  // bytes the port held back for want of room
-    // Data or a request that landed before the reset must not be slept through.
-    if (overflow_ || cancelled_ || lineLost_ || !QueueEmpty()) break;
-    if (dataEvent_.WaitFor(static_cast<uint32_t>(owner_->Timeout())) != wrSignaled)
-      RecordError(TransferError::Timeout, false);
+    const bool reporting = delivering_;
+    if (ReadyToRead()) {
+      if (!reporting) return;
+      line = -1;  // only the report's end is awaited
+    }
+    const uint32_t limit = static_cast<uint32_t>(owner_->Timeout());
+    const uint32_t waitMs = reporting ? limit : LeftOf(limit, timedFrom());
+    const int woken = WaitForAny({&dataEvent_.Event()}, waitMs >= INT_MAX ? -1 : static_cast<int>(waitMs), line);
+    lineWoke = woken == 1;
+    if (woken >= 0) continue;
+    // A report still running, or one that ended meanwhile, puts the count off.
+    if (delivering_ || LeftOf(limit, timedFrom()) > 0) continue;
+    RecordError(TransferError::Timeout, false);
+    from = Clock::now();
+  }
+}
+
+// The worker's end waits for a report it posted, which uses the worker.
+void TSerProtocolThread::AwaitDelivery() {
+  awaitingDelivery_ = true;
+  for (;;) {
+    dataEvent_.ResetEvent();
+    {
+      std::lock_guard<TSerCriticalSection> lock(queueLock_);
+      if (!delivering_) return;
+    }
+    dataEvent_.WaitFor(MAXDWORD);
   }
 }
 
@@ -153,6 +218,11 @@ void TSerProtocolThread::SendByte(uint8_t Value) { SendBuffer(&Value, 1); }
 
 void TSerProtocolThread::DiscardOutput() {
   if (!Terminated()) owner_->Dispatcher().PurgeOutput();
+}
+
+void TSerProtocolThread::WatchLine(bool Watch) {
+  watchLine_ = Watch;
+  if (!Watch) owner_->Dispatcher().UnwatchArrivals();
 }
 
 bool TSerProtocolThread::WaitForOutput(int AtMost, int WaitMs) {
@@ -207,6 +277,20 @@ void TSerProtocolThread::ReportError() {
 void TSerProtocolThread::Deliver(const std::function<void()>& Fn) {
   Synchronize([this, &Fn] {
     if (!Terminated()) Fn();
+  });
+}
+
+// The worker is woken at the end only when it has something to read by then; otherwise
+// the byte it waits for wakes it. The end is marked under the queue's lock, which an
+// ending worker takes to look at it, so that the worker is not freed while this runs.
+void TSerProtocolThread::DeliverBeforeRead(std::function<void()> Fn) {
+  delivering_ = true;
+  QueueOnMainThread([this, Fn = std::move(Fn)] {
+    if (!Terminated()) Fn();
+    std::lock_guard<TSerCriticalSection> lock(queueLock_);
+    deliveredAt_ = Clock::now().time_since_epoch().count();
+    delivering_ = false;
+    if (awaitingDelivery_ || ReadyToRead()) dataEvent_.SetEvent();
   });
 }
 

@@ -49,3 +49,9 @@ void TSerXYModemThread::ReportPacket(int Packet, int Bytes) {
   PacketBytes = Bytes;
   Deliver([this] { xyOwner_->DoPacket(PacketNumber, PacketBytes); });
 }
+
+void TSerXYModemThread::ReportPacketBeforeRead(int Packet, int Bytes) {
+  PacketNumber = Packet;
+  PacketBytes = Bytes;
+  DeliverBeforeRead([this] { xyOwner_->DoPacket(PacketNumber, PacketBytes); });
+}

@@ -80,6 +80,9 @@ class TSerXYModemThread : public TSerProtocolThread {
   int ReceiveBlock(int Counter, uint8_t StartByte);
   void ReportFileInfo(const std::string& Name, int Size);
   void ReportPacket(int Packet, int Bytes);
+  // ReportPacket for a packet whose report a read of the line follows at once: the
+  // worker waits for its end in that read (DeliverBeforeRead).
+  void ReportPacketBeforeRead(int Packet, int Bytes);
 
   uint8_t Block[1024] = {};
   int PacketNumber = 0;

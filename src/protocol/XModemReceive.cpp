@@ -16,15 +16,17 @@ void TSerXYModemThread::ReceiveFile(std::string FileName, int ExpectedSize, uint
   int counter = 0;
   OpenForWrite(FileName);  // under a new name when FileName exists
   ReportFileInfo(FileName, ExpectedSize);
+  WatchLine(StartByte != StartStreaming);
   // Sent once: a sender not yet ready is waited for, with a time-out error each Timeout.
   SendByte(StartByte);
   for (;;) {
     ++counter;
     const int n = ReceiveBlock(counter, StartByte);
     WriteFileBlock(n, ExpectedSize);
-    // Acknowledged before it is reported: the sender goes on meanwhile.
+    // Acknowledged before it is reported: the sender goes on meanwhile. The report waits
+    // for its end in the read of the next header.
     if (StartByte != StartStreaming) SendByte(ACK);
-    ReportPacket(counter, Low32(Stream().Position()));
+    ReportPacketBeforeRead(counter, Low32(Stream().Position()));
   }
 }
 

@@ -28,12 +28,15 @@ int Low32(int64_t Value) { return static_cast<int>(static_cast<uint32_t>(Value))
 }  // namespace
 
 // The next block is read and the previous one reported while a block is on its way, so
-// that an acknowledgement is answered by the next frame at once.
+// that an acknowledgement is answered by the next frame at once. The report waits for its
+// end in the read of the acknowledgement (a streaming sender reads none: it waits at once).
 void TSerXYModemThread::SendFile(const std::string& FileName) {
   sending_ = true;
   OpenForRead(FileName);
   ReportFileInfo(FileName, Low32(Stream().Size()));
+  WatchLine(true);
   const uint8_t startByte = WaitForStart();
+  WatchLine(startByte != StartStreaming);
   const int n = startByte == NAK ? ShortBlock : LongBlock;
   Frame frames[2];
   PrepareFrame(frames[1], 1, n, startByte);
@@ -42,8 +45,19 @@ void TSerXYModemThread::SendFile(const std::string& FileName) {
     const Frame& current = frames[counter % 2];
     Frame& other = frames[(counter + 1) % 2];  // the previous block, then the next
     SendBlock(current, startByte, [&] {
-      if (counter > 1) ReportPacket(counter - 1, Low32(other.Position));
-      if (!current.Last) PrepareFrame(other, counter + 1, n, startByte);
+      const int previous = counter - 1;
+      const int previousAt = Low32(other.Position);
+      try {
+        if (!current.Last) PrepareFrame(other, counter + 1, n, startByte);
+      } catch (const ETransferFinished&) {
+        if (previous > 0) ReportPacket(previous, previousAt);  // before the end, as it came
+        throw;
+      }
+      if (previous == 0) return;
+      if (startByte == StartStreaming)
+        ReportPacket(previous, previousAt);
+      else
+        ReportPacketBeforeRead(previous, previousAt);
     });
     if (current.Last) {
       ReportPacket(counter, Low32(current.Position));

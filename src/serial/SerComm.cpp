@@ -139,6 +139,7 @@ void TSerCustomComm::CloseDevice() {
     // for as long as CTS or XOFF holds it.
     if (device_) device_->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
     device_.reset();
+    arrivalsWatched_ = false;
   }
   closing_.ResetEvent();
 }

@@ -163,6 +163,14 @@ class TSerCustomComm : public TSerComponent {
   // Any thread: received bytes that an attached component had no room for are delivered
   // again.
   void ResumeReceive();
+  // On the thread of a component that takes received bytes on any thread, while it waits
+  // for them: what has arrived is handed over at once, as the event thread would, and the
+  // descriptor returned polls readable when more arrives. From then on the event thread
+  // leaves arrivals to that thread (an answer then wakes one thread, not two), until
+  // UnwatchArrivals, a detach or a close. -1 when the bytes go the main thread's way; the
+  // event thread then takes them again.
+  int WatchArrivals();
+  void UnwatchArrivals();
 
   // Properties.
   bool AutoOpen() const { return autoOpen_; }
@@ -317,6 +325,8 @@ class TSerCustomComm : public TSerComponent {
   std::vector<TThread*> delivering_;
   // Received bytes were left in the device for a component that had no room.
   std::atomic<bool> rxHeldBack_{false};
+  // A component's thread takes arriving bytes itself (under CommLock).
+  bool arrivalsWatched_ = false;
   // The rate last written into the device, for waits that follow the line.
   std::atomic<uint32_t> lineRate_{9600};
 
@@ -350,10 +360,12 @@ class TSerDispatcher {
   void PurgeAll();
   // The attached port's output not yet on the line is dropped.
   void PurgeOutput();
-  // The attached port's WaitForOutQue and ResumeReceive; nothing waits and nothing is
-  // resumed when none is attached.
+  // The attached port's WaitForOutQue, ResumeReceive, WatchArrivals and UnwatchArrivals;
+  // nothing waits, is resumed or watched when none is attached.
   bool WaitForOutQue(int AtMost, int WaitMs);
   void ResumeReceive();
+  int WatchArrivals();
+  void UnwatchArrivals();
   // The attached port is closed or its device has gone away.
   bool LineGone();
 

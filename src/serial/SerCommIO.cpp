@@ -215,6 +215,27 @@ void TSerCustomComm::ResumeReceive() {
   if (device_) device_->RepeatRxChar();
 }
 
+// CommLock keeps the device while a component's thread reads it: Close frees it under the
+// same lock.
+int TSerCustomComm::WatchArrivals() {
+  std::lock_guard<TSerCriticalSection> lock(commLock_);
+  if (!device_) return -1;
+  const bool direct = DeliverRxDirectly();
+  const int fd = direct ? device_->ArrivalFd() : -1;
+  if ((fd >= 0) != arrivalsWatched_) {
+    arrivalsWatched_ = fd >= 0;
+    device_->SetArrivalsWatched(arrivalsWatched_);
+  }
+  return fd;
+}
+
+void TSerCustomComm::UnwatchArrivals() {
+  std::lock_guard<TSerCriticalSection> lock(commLock_);
+  if (!arrivalsWatched_) return;
+  arrivalsWatched_ = false;
+  if (device_) device_->SetArrivalsWatched(false);
+}
+
 void TSerCustomComm::SetDTR(bool State) {
   if (flowControl_.ControlDtr() == dtrHandshake)
     throw ESerCommError("DTR line updates not allowed when flowcontrol is set to Handshake.");

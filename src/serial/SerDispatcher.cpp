@@ -13,11 +13,14 @@ void TSerCustomComm::AttachDispatcher(TSerDispatcher* Dispatcher) {
 }
 
 void TSerCustomComm::DetachDispatcher(TSerDispatcher* Dispatcher) {
-  std::lock_guard<std::mutex> lock(attachLock_);
-  auto it = std::find(dispatchers_.begin(), dispatchers_.end(), Dispatcher);
-  if (it == dispatchers_.end()) return;
-  Dispatcher->comm_ = nullptr;
-  dispatchers_.erase(it);
+  {
+    std::lock_guard<std::mutex> lock(attachLock_);
+    auto it = std::find(dispatchers_.begin(), dispatchers_.end(), Dispatcher);
+    if (it == dispatchers_.end()) return;
+    Dispatcher->comm_ = nullptr;
+    dispatchers_.erase(it);
+  }
+  UnwatchArrivals();  // the event thread takes the arrivals again
 }
 
 TSerDispatcher::~TSerDispatcher() {
@@ -46,6 +49,15 @@ bool TSerDispatcher::WaitForOutQue(int AtMost, int WaitMs) {
 
 void TSerDispatcher::ResumeReceive() {
   if (TSerCustomComm* comm = comm_) comm->ResumeReceive();
+}
+
+int TSerDispatcher::WatchArrivals() {
+  TSerCustomComm* comm = comm_;
+  return comm ? comm->WatchArrivals() : -1;
+}
+
+void TSerDispatcher::UnwatchArrivals() {
+  if (TSerCustomComm* comm = comm_) comm->UnwatchArrivals();
 }
 
 bool TSerDispatcher::LineGone() {

@@ -4,6 +4,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <chrono>
+#include <thread>
+
 #include "XModemFrames.h"
 #include "XModemScript.h"
 #include "framework/Threads.h"
@@ -140,6 +143,23 @@ TEST_F(XModemReceiver, SilenceCountsTimeOutsWithoutRepeatingTheStartByte) {
   EXPECT_EQ(outcome.ExitCode, -9);
   EXPECT_EQ(rig.Log.Errors, (std::vector<std::pair<int, int>>{{-1, 1}, {-1, 2}}));
   EXPECT_EQ(outcome.Tail, "C");
+}
+
+// The next block comes while the report of the last one is still running: the worker waits
+// for the report in its read, and the time the handler takes is no silence on the line.
+TEST_F(XModemReceiver, ASlowPacketHandlerIsNoSilence) {
+  Start(XModem, "slow.bin");
+  rig.Xm.SetTimeout(100);
+  rig.Xm.SetMaxErrors(2);
+  auto record = rig.Xm.OnPacketEvent;
+  rig.Xm.OnPacketEvent = [record](TObject* Sender, int Packet, int Bytes) {
+    record(Sender, Packet, Bytes);
+    if (Packet == 1) std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  };
+  RunScript(rig, {{1, Block(1, a, false)}, {1, Block(2, a, false)}, {1, Ctl({EOT})}, {1, ""}}, wire, outcome);
+  EXPECT_EQ(outcome.ExitCode, 0);
+  EXPECT_TRUE(outcome.Errors.empty());
+  EXPECT_EQ(rig.Log.Packets, (std::vector<std::pair<int, int>>{{1, 128}, {2, 256}}));
 }
 
 TEST_F(XModemReceiver, LocalAbortCancels) {
