@@ -60,6 +60,9 @@ void RunQueued() {
     {
       std::lock_guard<std::mutex> lock(syncMutex);
       call->done = true;
+      // The caller frees the call, and the exception it carries, on its own thread: the
+      // exception's count is kept where the thread checker cannot see it.
+      call.reset();
     }
     callerSignal.notify_all();  // after the lock, so that the caller does not wake to wait for it
   }
