@@ -158,8 +158,9 @@ void TSerProtocolThread::WaitForData() {
     const int woken = WaitForAny({&dataEvent_.Event()}, waitMs >= INT_MAX ? -1 : static_cast<int>(waitMs), line);
     lineWoke = woken == 1;
     if (woken >= 0) continue;
-    // A report still running, or one that ended meanwhile, puts the count off.
-    if (delivering_ || LeftOf(limit, timedFrom()) > 0) continue;
+    // A report still running, or one that ended meanwhile, puts the count off; a failed
+    // wait counts at once.
+    if (woken == -1 && (delivering_ || LeftOf(limit, timedFrom()) > 0)) continue;
     RecordError(TransferError::Timeout, false);
     from = Clock::now();
   }

@@ -2,6 +2,7 @@
 // Delivery of device events on the main thread, in the fixed order.
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <vector>
 
 #include "framework/ExceptionReport.h"
@@ -46,30 +47,27 @@ void TSerCustomComm::NotifyDisplay() {
 
 // The road of a transfer's answers: the component's worker waits for them, and on a fast
 // line a hop through the main thread (busy with the previous packet's report, or with the
-// window) would hold up every block. The device and the components lock inside; CommLock
-// is not taken, since Close holds it while it waits for this thread to end.
+// window) would hold up every block. The device and the components lock inside; the event
+// thread takes no CommLock here, since Close holds it while it waits for that thread.
 bool TSerCustomComm::DeliverRxDirectly() {
-  if (display_ || OnRxBuf.Assigned()) return false;
+  if (!dispatch_ || display_ || OnRxBuf.Assigned()) return false;
   std::lock_guard<std::mutex> lock(attachLock_);
-  auto activeRoom = [this](bool& Direct) {
-    int room = INT_MAX;
-    bool any = false;
-    Direct = true;
+  // The least room among the active components; none when there is no active one, or one
+  // of them takes bytes on the main thread only.
+  auto directRoom = [this]() -> std::optional<int> {
+    std::optional<int> room;
     for (TSerDispatcher* d : dispatchers_) {
       if (!d->Active()) continue;
-      any = true;
-      Direct = Direct && d->User()->TakesDataOnAnyThread();
-      room = std::min(room, d->User()->CommRoom());
+      if (!d->User()->TakesDataOnAnyThread()) return std::nullopt;
+      room = std::min(room.value_or(INT_MAX), d->User()->CommRoom());
     }
-    Direct = Direct && any;
     return room;
   };
-  bool direct;
-  int room = activeRoom(direct);
-  if (!direct || !dispatch_) return false;
+  std::optional<int> room = directRoom();
+  if (!room) return false;
   uint8_t bytes[4096];
   for (;;) {
-    const int want = std::min(room, static_cast<int>(sizeof bytes));
+    const int want = std::min(*room, static_cast<int>(sizeof bytes));
     if (want <= 0) {
       rxHeldBack_ = true;  // handed on when the component asks for more
       return true;
@@ -79,8 +77,8 @@ bool TSerCustomComm::DeliverRxDirectly() {
     for (TSerDispatcher* d : dispatchers_)
       if (d->Active()) d->User()->CommData(bytes, read);
     if (read < want) return true;
-    room = activeRoom(direct);
-    if (!direct) return false;  // the rest goes the main thread's way
+    room = directRoom();
+    if (!room) return false;  // the rest goes the main thread's way
   }
 }
 
