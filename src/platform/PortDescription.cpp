@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "platform/PortNames.h"
+#include "platform/network/NetworkAddress.h"
+#include "platform/network/NetworkSerialDevice.h"
 
 namespace fs = std::filesystem;
 
@@ -39,6 +41,10 @@ std::string Attribute(const fs::path& Device, const char* Name) {
 }  // namespace
 
 std::string PortDescription(const std::string& PortName) {
+  if (IsNetworkPortName(PortName)) {
+    const std::string signature = ServerSignatureOf(PortName);
+    return signature.empty() ? PortName : PortName + "\nServer: " + signature;
+  }
   const fs::path path = DevicePathOfPort(PortName);
   std::string text = path.string();
   if (path.empty() || path.parent_path() != fs::path(DeviceDirectory())) return text;

@@ -489,6 +489,10 @@ bool PosixSerialDevice::EscapeCommFunction(uint32_t Func) {
     case CLRRTS: return SetLine(TIOCM_RTS, false);
     case SETDTR: return SetLine(TIOCM_DTR, true);
     case CLRDTR: return SetLine(TIOCM_DTR, false);
+    case SETBREAK:
+    case CLRBREAK:
+      if (ioctl(fd_, Func == SETBREAK ? TIOCSBRK : TIOCCBRK) == 0) return true;
+      return Fail(errno);
     default: return Fail(EINVAL);
   }
 }

@@ -5,13 +5,17 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <netdb.h>
 
 #include "platform/PortNames.h"
 #include "platform/PosixSerialDevice.h"
 #include "platform/VirtualLine.h"
+#include "platform/network/NetworkAddress.h"
+#include "platform/network/NetworkSerialDevice.h"
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Path, int& Error) {
   if (Path.rfind("vline:", 0) == 0) return OpenVirtualLineEnd(Path, Error);
+  if (IsNetworkPortName(Path)) return OpenNetworkSerialDevice(Path, Error);
   const std::string device = DevicePathOfPort(Path);
   if (device.empty()) {
     Error = ENOENT;
@@ -51,6 +55,7 @@ int LineTimeMs(int Bytes, uint32_t Rate) {
 }
 
 std::string SystemErrorText(int Error) {
+  if (Error < 0) return gai_strerror(Error);
   char buffer[256];
   // The GNU strerror_r returns the text, which need not be in buffer.
   std::string text = strerror_r(Error, buffer, sizeof buffer);

@@ -22,7 +22,7 @@ constexpr uint32_t CE_RXOVER = 0x0001, CE_OVERRUN = 0x0002, CE_RXPARITY = 0x0004
 // Purge bits.
 constexpr uint32_t PURGE_TXABORT = 1, PURGE_RXABORT = 2, PURGE_TXCLEAR = 4, PURGE_RXCLEAR = 8;
 // Escape functions.
-constexpr uint32_t SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6;
+constexpr uint32_t SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6, SETBREAK = 8, CLRBREAK = 9;
 // Modem status bits.
 constexpr uint32_t MS_CTS_ON = 0x10, MS_DSR_ON = 0x20, MS_RING_ON = 0x40, MS_RLSD_ON = 0x80;
 constexpr uint32_t MAXDWORD = 0xFFFFFFFF;
@@ -137,7 +137,8 @@ class SerialDevice {
 
 // Opens the device at Path for reading and writing, exclusively, only if it exists.
 // Path is a port name ("COM33", resolved through the port table), a path as it stands
-// (anything with a "/"), or a virtual line end ("vline:NAME:A" / "vline:NAME:B").
+// (anything with a "/"), a virtual line end ("vline:NAME:A" / "vline:NAME:B"), or a port
+// shared on the network ("rfc2217://HOST:PORT", "socket://HOST:PORT").
 // On failure returns null with Error set (ENOENT when the device does not exist).
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Path, int& Error);
 
@@ -145,5 +146,6 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& Path, int& Err
 // millisecond, at most a second, for waits that follow the line.
 int LineTimeMs(int Bytes, uint32_t Rate);
 
-// The system's text for an errno value, without a trailing full stop or line end.
+// The system's text for an errno value, without a trailing full stop or line end; a
+// negative value is the name resolver's code for why a host was not found.
 std::string SystemErrorText(int Error);

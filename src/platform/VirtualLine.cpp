@@ -462,6 +462,14 @@ class VirtualLineDevice : public SerialDevice {
       case CLRRTS: line_->SetLine(e_, &Impl::EndState::Rts, false); return true;
       case SETDTR: line_->SetLine(e_, &Impl::EndState::Dtr, true); return true;
       case CLRDTR: line_->SetLine(e_, &Impl::EndState::Dtr, false); return true;
+      case SETBREAK: {  // the other end sees the break begin
+        const VirtualLine::End other = Other(e_);
+        line_->Ends[other].Errors |= CE_BREAK;
+        line_->Record(other, EV_BREAK);
+        line_->Notify(other);
+        return true;
+      }
+      case CLRBREAK: return true;
       default: return Fail(EINVAL);
     }
   }
