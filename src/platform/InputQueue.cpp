@@ -41,8 +41,26 @@ uint32_t InputQueue::Put(uint8_t Byte) {
 }
 
 uint32_t InputQueue::Store(const uint8_t* Data, size_t Count) {
-  uint32_t events = 0;
-  for (size_t i = 0; i < Count && size_ < buffer_.size(); ++i) events |= Put(Data[i]);
+  if (stripNul_) {
+    uint32_t events = 0;
+    for (size_t i = 0; i < Count && size_ < buffer_.size(); ++i) events |= Put(Data[i]);
+    return events;
+  }
+  // Without NUL stripping every byte is kept as it came: copied in at most two runs.
+  const size_t n = std::min(Count, Room());
+  if (n == 0) return 0;
+  const size_t before = size_;
+  size_t tail = (head_ + size_) % buffer_.size();
+  for (size_t done = 0; done < n;) {
+    const size_t run = std::min(n - done, buffer_.size() - tail);
+    std::memcpy(buffer_.data() + tail, Data + done, run);
+    done += run;
+    tail = 0;
+  }
+  size_ += n;
+  uint32_t events = EV_RXCHAR;
+  if (std::memchr(Data, eventChar_, n)) events |= EV_RXFLAG;
+  if (before < Threshold80() && size_ >= Threshold80()) events |= EV_RX80FULL;
   return events;
 }
 

@@ -36,12 +36,21 @@ constexpr size_t MaxPendingOutput = 1u << 20;
 // One look at the socket reads at most this much, so a flood of commands cannot hold it.
 constexpr size_t MaxReadPerLook = 256u << 10;
 constexpr size_t LongestOpening = 64;
+constexpr size_t QuickAckBelow = 4096;
 
 std::atomic<int> connectLimitMs{0};
 
-std::mutex signatureMutex;
-std::map<std::string, std::string> signatures;
-std::function<void(const std::string&)> signatureHook;
+// What servers said of themselves. Kept for the program's whole life: an abandoned open
+// may still finish on its own thread while the program ends.
+struct Signatures {
+  std::mutex Mutex;
+  std::map<std::string, std::string> ByPort;
+  std::function<void(const std::string&)> Hook;
+};
+Signatures& SignatureRegistry() {
+  static auto* registry = new Signatures;
+  return *registry;
+}
 
 // What a serial server sends, on a connection it then closes, when it cannot give the
 // port: these texts are the server's, not the board's.
@@ -71,11 +80,12 @@ int MsUntil(Clock::time_point When) {
 }
 
 void SignatureHeard(const std::string& PortName, const std::string& Signature) {
+  Signatures& registry = SignatureRegistry();
   std::function<void(const std::string&)> hook;
   {
-    std::lock_guard<std::mutex> lock(signatureMutex);
-    signatures[PortName] = Signature;
-    hook = signatureHook;
+    std::lock_guard<std::mutex> lock(registry.Mutex);
+    registry.ByPort[PortName] = Signature;
+    hook = registry.Hook;
   }
   if (hook) hook(PortName);
 }
@@ -121,6 +131,7 @@ class NetworkSerialDevice : public SerialDevice {
   void SendLocked(const std::string& Bytes);
   bool FlushLocked();
   size_t SendNow(const void* Bytes, size_t Count);
+  size_t SendEncodedLocked(const uint8_t* Bytes, size_t Count);
   void MarkHungUpLocked(int Error);
   uint32_t TakeReadyLocked();
   int OutputQueuedLocked();
@@ -218,16 +229,19 @@ bool NetworkSerialDevice::SetCommMask(uint32_t Mask) {
 // Reads what the socket holds, as far as the input queue has room (all of it while
 // discarding), at most Budget bytes.
 void NetworkSerialDevice::ReadSocketLocked(size_t Budget) {
-  uint8_t chunk[16384];
+  uint8_t chunk[65536];
   while (!hungUp_ && Budget > 0 && (discarding_ || queue_.Room() > 0)) {
     size_t want = std::min(sizeof chunk, Budget);
     if (!discarding_) want = std::min(want, queue_.Room());
     const ssize_t n = recv(fd_, chunk, want, MSG_DONTWAIT);
     if (n > 0) {
-      // Delayed acknowledgements would hold a server that waits for them before its next
-      // small piece (an XMODEM block after the board's ACK).
-      const int on = 1;
-      setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+      // A server that holds its next small piece until the last is acknowledged (an XMODEM
+      // block cut in two) would wait for a delayed acknowledgement; a stream of large
+      // pieces is acknowledged soon enough without the extra packets.
+      if (static_cast<size_t>(n) < QuickAckBelow) {
+        const int on = 1;
+        setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+      }
       Budget -= static_cast<size_t>(n);
       DecodeLocked(chunk, static_cast<size_t>(n));
       continue;
@@ -378,18 +392,38 @@ bool NetworkSerialDevice::WriteSome(const void* Data, int Count, int& Written) {
   if (hungUp_ || !FlushLocked()) return Fail(hangUpError_ ? hangUpError_ : EIO);
   if (!output_.empty() || client_.Suspended() || Count <= 0) return true;
   const auto* bytes = static_cast<const uint8_t*>(Data);
-  const size_t n = std::min<size_t>(static_cast<size_t>(Count), 1u << 16);
-  if (!telnet_ || !std::memchr(bytes, telnet::IAC, n)) {
-    Written = static_cast<int>(SendNow(bytes, n));
-  } else {
-    // Only what the socket takes now is encoded; a doubled 0xFF cut in two leaves its second
-    // half to go first next time.
+  size_t taken = telnet_ ? SendEncodedLocked(bytes, static_cast<size_t>(Count))
+                         : SendNow(bytes, static_cast<size_t>(Count));
+  Written = static_cast<int>(taken);
+  if (hungUp_) return Fail(hangUpError_ ? hangUpError_ : EIO);
+  if (Written > 0 && (mask_ & EV_TXEMPTY)) {
+    txPending_ = true;
+    wake_.Set();
+  }
+  return true;
+}
+
+// Data with every 0xFF doubled, a piece at a time so that little is encoded in vain when
+// the socket is full. A doubled 0xFF cut in two leaves its second half to go first next
+// time. Returns how many of the bytes went.
+size_t NetworkSerialDevice::SendEncodedLocked(const uint8_t* Bytes, size_t Count) {
+  constexpr size_t Piece = 16384;
+  size_t done = 0;
+  while (done < Count) {
+    const uint8_t* piece = Bytes + done;
+    const size_t n = std::min(Piece, Count - done);
+    if (!std::memchr(piece, telnet::IAC, n)) {
+      const size_t sent = SendNow(piece, n);
+      done += sent;
+      if (sent < n) break;
+      continue;
+    }
     scratch_.clear();
-    TelnetCodec::AppendData(scratch_, bytes, n);
+    TelnetCodec::AppendData(scratch_, piece, n);
     const size_t sent = SendNow(scratch_.data(), scratch_.size());
     size_t encoded = 0, taken = 0;
     while (taken < n) {
-      const size_t length = bytes[taken] == telnet::IAC ? 2 : 1;
+      const size_t length = piece[taken] == telnet::IAC ? 2 : 1;
       if (encoded + length > sent) break;
       encoded += length;
       ++taken;
@@ -398,14 +432,10 @@ bool NetworkSerialDevice::WriteSome(const void* Data, int Count, int& Written) {
       output_.push_back(static_cast<char>(telnet::IAC));
       ++taken;
     }
-    Written = static_cast<int>(taken);
+    done += taken;
+    if (taken < n) break;
   }
-  if (hungUp_) return Fail(hangUpError_ ? hangUpError_ : EIO);
-  if (Written > 0 && (mask_ & EV_TXEMPTY)) {
-    txPending_ = true;
-    wake_.Set();
-  }
-  return true;
+  return done;
 }
 
 SerialDevice::WriteOutcome NetworkSerialDevice::WaitWritable(
@@ -584,12 +614,14 @@ std::unique_ptr<SerialDevice> OpenNetworkSerialDevice(const std::string& Name, i
 void SetNetworkConnectLimitMs(int LimitMs) { connectLimitMs = LimitMs; }
 
 std::string ServerSignatureOf(const std::string& PortName) {
-  std::lock_guard<std::mutex> lock(signatureMutex);
-  const auto it = signatures.find(PortName);
-  return it == signatures.end() ? std::string() : it->second;
+  Signatures& registry = SignatureRegistry();
+  std::lock_guard<std::mutex> lock(registry.Mutex);
+  const auto it = registry.ByPort.find(PortName);
+  return it == registry.ByPort.end() ? std::string() : it->second;
 }
 
 void SetServerSignatureHook(std::function<void(const std::string& PortName)> Hook) {
-  std::lock_guard<std::mutex> lock(signatureMutex);
-  signatureHook = std::move(Hook);
+  Signatures& registry = SignatureRegistry();
+  std::lock_guard<std::mutex> lock(registry.Mutex);
+  registry.Hook = std::move(Hook);
 }
