@@ -87,10 +87,14 @@ void TfrmTerm::getSettings() {
     logFolder_ = ReadFileName(ini, "Log", "Folder");
     logFilterIndex_ = ini.ReadInteger("Log", "FilterIndex", 1);
     View->ReadSettings(ini);
+    LoadNetworkPorts(ini);
     int port = ini.ReadInteger("Comms", "Port", 1);
-    if (!SerComm1->Active()) SerComm1->SetPortNum(PortNumFromItem(port));
-    QSignalBlocker blocker(cboPort);
-    cboPort->setCurrentIndex(port >= 0 && port < cboPort->count() ? port : -1);
+    if (!SerComm1->Active()) ChoosePortOfItem(port);
+    {
+      QSignalBlocker blocker(cboPort);
+      cboPort->setCurrentIndex(port >= 0 && port < cboPort->count() ? port : -1);
+    }
+    ChooseStoredNetworkPort(ini);
   }
   ShowPortToolTip();
   reSetAll();
@@ -123,6 +127,7 @@ void TfrmTerm::WriteSettings() {
     WriteFileName(ini, "Log", "Folder", logFolder_);
     ini.WriteInteger("Log", "FilterIndex", logFilterIndex_);
     View->WriteSettings(ini);
+    WriteNetworkPorts(ini);
   } catch (const std::exception&) {
     Dialogs().Message(this, "Cant update settings");
   }

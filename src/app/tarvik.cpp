@@ -63,6 +63,7 @@ TfrmTerm::TfrmTerm(QWidget* Parent) : QMainWindow(Parent) {
   CreateSending();
   CreateReplug();
   CreateSession();
+  CreateNetwork();
   FirstActivation = true;
 }
 
@@ -207,7 +208,7 @@ void TfrmTerm::spdConnectClick() {
   ForgetLostPort();
   if (SerComm1->Active()) {
     CloseForUser();
-  } else if (SerComm1->PortNum() != 0) {
+  } else if (PortChosen()) {
     try {
       SerComm1->Open();
     } catch (...) {
@@ -266,11 +267,11 @@ void TfrmTerm::cboPortChange() {
   ForgetLostPort();
   if (SerComm1->Active()) {
     CloseForUser();
-    SerComm1->SetPortNum(PortNumFromItem(SelectedIndex(cboPort)));
+    ChoosePortOfItem(SelectedIndex(cboPort));
     SerComm1->Open();
     SetConnected(true);
   } else {
-    SerComm1->SetPortNum(PortNumFromItem(SelectedIndex(cboPort)));
+    ChoosePortOfItem(SelectedIndex(cboPort));
   }
   mmoTerm->setFocus();
 }
@@ -300,11 +301,13 @@ void TfrmTerm::cboDataBitsChange() {
 void TfrmTerm::RefreshPorts1Click() {
   std::vector<std::string> names;
   SerComm1->GetPortNames(names);
+  const QStringList network = NetworkPortEntries();  // typed, not found: they stay
   QSignalBlocker blocker(cboPort);
   cboPort->clear();
   cboPort->setCurrentIndex(0);
   cboPort->addItem("<none>");
   for (const std::string& name : names) InsertPort(cboPort, FromBytes(name));
+  for (const QString& name : network) InsertPort(cboPort, name);
   listedPorts_ = names;
   cboPort->setCurrentIndex(-1);
   ShowPortToolTip();

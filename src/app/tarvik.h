@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,7 @@ class FindBar;
 class HexSendBar;
 class PaneView;
 class SessionLog;
+class Profile;
 
 class TfrmTerm : public QMainWindow, public ActivationAware {
  public:
@@ -113,6 +115,17 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void NoteInLog(const std::string& Text);
   // Keys that are the window's own although they produce a character (Find's Ctrl+Shift+F).
   bool IsSessionShortcut(const QKeyEvent& Key) const;
+  // Network ports (rfc2217:// and socket:// entries of the port box), tarvik_network.cpp:
+  // remembered in a section of their own, reconnected at growing intervals.
+  bool PortChosen() const;
+  void ChoosePortOfItem(int Index);
+  QStringList NetworkPortEntries() const;
+  void LoadNetworkPorts(const Profile& Ini);
+  void ChooseStoredNetworkPort(const Profile& Ini);
+  void WriteNetworkPorts(Profile& Ini);
+  void ServerSignatureChanged(const std::string& PortName);
+  void NetworkPortLost(const std::string& Name);
+  void TryNetworkReconnect();
 
   // Pane look.
   QColor PaneBackground() const;
@@ -229,6 +242,8 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void LogFailed(const std::exception& Failure);
   void ShowLogSize();
   QString SendHexBytes(const std::string& Bytes);
+  void CreateNetwork();
+  void ForgetLostNetworkPort();
 
   std::unique_ptr<TSerComm> port_;
   QString paneFontName_;
@@ -252,4 +267,9 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   QString logFolder_;       // of the last log; the home folder before the first
   int logFilterIndex_ = 1;  // the last log's type: 1 raw, 2 text
   int loggedHangUps_ = 0;   // hangUps_ when the log last noted a close
+  // The network port that went away while connected, until it is reopened or the user
+  // connects or picks a port.
+  std::optional<std::string> lostNetworkPort_;
+  int reconnectDelayMs_ = 0;
+  QTimer* reconnectTimer_ = nullptr;
 };

@@ -19,6 +19,7 @@
 #include "app/tarvik.h"
 #include "platform/DeviceNodeWatch.h"
 #include "platform/PortNames.h"
+#include "platform/network/NetworkAddress.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ void TfrmTerm::SerComm1Error(TObject*, int Errors) {
     lostPort_ = LostPort{name, path.substr(slash + 1)};
   const QString port = FromBytes(name);
   ShowLineStatus(port + " unplugged", port + " went away: unplugged, or closed at the far end");
+  if (IsNetworkPortName(name)) NetworkPortLost(name);
 }
 
 void TfrmTerm::DeviceNodesChanged() {
@@ -111,6 +113,7 @@ void TfrmTerm::LostPortNodeChanged() {
 // The user connects, disconnects or picks a port: the lost port is theirs again.
 void TfrmTerm::ForgetLostPort() {
   lostPort_.reset();
+  ForgetLostNetworkPort();
   ShowLineStatus("", "");
 }
 

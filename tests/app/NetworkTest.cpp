@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Network ports through the real window: a typed URL is a port like any other (chosen,
+// shown with its server's word, remembered, its failure reported), Reset and CTS work
+// through the small COM port server, and a ser2net that goes away and comes back is
+// followed as an unplugged adapter is.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "TerminalRig.h"
+#include "platform/Termios2.h"
+#include "support/ComPortServer.h"
+#include "support/PtyPair.h"
+#include "support/Ser2netLine.h"
+
+namespace {
+
+class NetworkWindow : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(); }
+  void TearDown() override {
+    if (term->SerComm1->Active()) term->SerComm1->Close();
+  }
+  void Start() {
+    w = std::make_unique<ProgramWindows>();
+    term = w->frmTerm.get();
+    term->FormActivate();
+  }
+  void TypePort(const std::string& Name) {
+    term->cboPort->lineEdit()->selectAll();
+    QTest::keyClicks(term->cboPort->lineEdit(), QString::fromStdString(Name));
+    QTest::keyClick(term->cboPort->lineEdit(), Qt::Key_Return);
+  }
+  bool Connected() const { return term->SerComm1->Active() && term->spdConnect->isChecked(); }
+  QString Status() const { return term->staPanel1->text(); }
+  std::string Reports() const { return dialogs.Reports.join("|").toStdString(); }
+
+  TestDeviceRoot root;
+  TempSettings settings;
+  ScriptedDialogs dialogs;
+  std::unique_ptr<ProgramWindows> w;
+  TfrmTerm* term = nullptr;
+};
+
+TEST_F(NetworkWindow, TypedUrlIsChosenShowsItsServerAndIsRememberedInItsOwnSection) {
+  ComPortServer server;
+  const QString url = QString::fromStdString(server.Url());
+  TypePort(server.Url());
+  EXPECT_EQ(term->cboPort->currentText(), url);
+  term->spdConnect->click();
+  ASSERT_TRUE(Connected()) << Reports();
+  ASSERT_TRUE(RunUntil([&] { return term->cboPort->toolTip() == url + "\nServer: fixture"; }, 5000))
+      << term->cboPort->toolTip().toStdString();
+  term->RefreshPorts1->trigger();  // typed entries stay
+  EXPECT_GE(term->cboPort->findText(url), 0);
+  term->cboPort->setCurrentIndex(term->cboPort->findText(url));
+  term->FormClose();
+
+  const std::string ini = settings.Read();
+  const size_t network = ini.find("[Network]");
+  ASSERT_NE(network, std::string::npos) << ini;
+  EXPECT_LT(ini.find("[Replug]"), network);  // after every other section
+  EXPECT_NE(ini.find("Url1=" + server.Url() + "\n", network), std::string::npos) << ini;
+  EXPECT_NE(ini.find("ChosenUrl=" + server.Url() + "\n", network), std::string::npos) << ini;
+
+  w.reset();
+  Start();
+  EXPECT_EQ(term->cboPort->currentText(), url);
+  EXPECT_EQ(term->SerComm1->DeviceName(), server.Url());
+  term->spdConnect->click();
+  EXPECT_TRUE(Connected()) << Reports();
+}
+
+TEST_F(NetworkWindow, FailedConnectNamesTheUrlAndReleasesTheButton) {
+  const int free = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);  // bound, never listening
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof a;
+  bind(free, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(free, reinterpret_cast<sockaddr*>(&a), &length);
+  const std::string url = "socket://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  TypePort(url);
+  term->spdConnect->click();
+  close(free);
+  EXPECT_EQ(dialogs.Reports, QStringList{QString::fromStdString(
+                                 "Can't open specified device " + url + " (Error 111, Connection refused)")});
+  EXPECT_FALSE(term->spdConnect->isChecked());
+}
+
+// What a pseudo-terminal behind ser2net cannot show: DTR and CTS at the server.
+TEST_F(NetworkWindow, ResetPulsesDtrAndCtsHoldsABinarySend) {
+  ComPortServer server;
+  TypePort(server.Url());
+  term->spdConnect->click();
+  ASSERT_TRUE(Connected()) << Reports();
+  using Commands = std::vector<ComPortServer::Command>;
+  const auto dtr = [](const Commands& C) {
+    Commands out;
+    for (const auto& c : C)
+      if (c.Code == 5 && (c.Value == "\x08" || c.Value == "\x09")) out.push_back(c);
+    return out;
+  };
+  term->Reset1->trigger();
+  Commands pulse;
+  ASSERT_TRUE(server.WaitFor([&](const Commands& C, const std::string&) { return (pulse = dtr(C)).size() >= 3; }));
+  // Off as the port opens, on for the pulse, off again 200 ms later.
+  EXPECT_EQ(pulse[1].Value, "\x08");
+  EXPECT_EQ(pulse[2].Value, "\x09");
+  EXPECT_GE(pulse[2].When - pulse[1].When, std::chrono::milliseconds(150));
+
+  server.NotifyModemState(0x20);  // CTS off
+  ASSERT_TRUE(RunUntil([&] { return !term->SerComm1->GetModemState(1); }, 5000));
+  QTemporaryDir dir;
+  const QString path = QDir(dir.path()).filePath("held.bin");
+  QFile file(path);
+  file.open(QIODevice::WriteOnly);
+  file.write("held back");
+  file.close();
+  bool nothingWhileHeld = false;
+  int passes = 0;
+  QTimer script;
+  QObject::connect(&script, &QTimer::timeout, [&] {
+    if (++passes != 20) return;
+    nothingWhileHeld = server.WaitFor([](const Commands&, const std::string& Data) { return Data.empty(); }, 0);
+    server.NotifyModemState(0x30);  // CTS on
+  });
+  script.start(5);
+  dialogs.FileChoice = path;
+  term->SendBinary1->trigger();  // returns when the send has ended
+  EXPECT_TRUE(nothingWhileHeld);
+  EXPECT_TRUE(server.WaitFor([](const Commands&, const std::string& Data) { return Data == "held back"; }));
+}
+
+TEST_F(NetworkWindow, Ser2netGoingAwayReleasesTheButtonAndItsReturnReconnects) {
+  if (!Ser2netLine::Available()) GTEST_SKIP() << "ser2net or socat is not installed";
+  Ser2netLine line;
+  ASSERT_TRUE(line.Ready()) << line.Problem();
+  const QString url = QString::fromStdString(line.TelnetUrl());
+  TypePort(line.TelnetUrl());
+  term->spdConnect->click();
+  ASSERT_TRUE(Connected()) << Reports();
+  const int board = open(line.BoardPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  termios raw;
+  tcgetattr(board, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(board, TCSANOW, &raw);
+  // A rate chosen while connected reopens the port; the server applies it before the
+  // bytes that follow it.
+  term->cboBaudRate->setCurrentIndex(term->cboBaudRate->findText("57600"));
+  ASSERT_TRUE(Connected()) << Reports();
+  QTest::keyClick(term->mmoTerm, 'k');
+  EXPECT_EQ(PtyPair::ReadFrom(board, 1, 5000), "k");
+  const int served = open(line.ServedPath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  LineReadBack settings;
+  EXPECT_TRUE(ReadLineSettings(served, settings));
+  EXPECT_EQ(settings.OutputRate, 57600u);
+  close(served);
+
+  line.StopServer();
+  ASSERT_TRUE(RunUntil([&] { return !term->spdConnect->isChecked(); }, 2000));
+  EXPECT_EQ(Status(), url + " unplugged");
+  ASSERT_TRUE(line.StartServer()) << line.Problem();
+  ASSERT_TRUE(RunUntil([&] { return Connected(); }, 10000)) << term->staPanel1->toolTip().toStdString();
+  EXPECT_EQ(Status(), url + " reconnected");
+  [[maybe_unused]] ssize_t n = write(board, "after\r\n", 7);
+  EXPECT_TRUE(RunUntil([&] { return term->mmoTerm->toPlainText().contains("after"); }));
+  close(board);
+  EXPECT_TRUE(dialogs.Reports.isEmpty()) << Reports();
+}
+
+}  // namespace
