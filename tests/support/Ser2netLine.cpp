@@ -5,7 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -18,8 +18,6 @@
 #include <fstream>
 #include <sstream>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -86,23 +84,29 @@ bool Listening(int Port) {
 
 }  // namespace
 
+// The child dies with the test: a test that crashes or is killed leaves no server behind.
 bool ChildProcess::Start(const std::vector<std::string>& Argv, const std::string& LogPath) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, LogPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  const std::string program = FindProgram(Argv[0]);
+  if (program.empty()) return false;
   std::vector<char*> argv;
   for (const std::string& a : Argv) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  const std::string program = FindProgram(Argv[0]);
-  const int r = program.empty() ? ENOENT
-                                : posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (r != 0) {
-    pid_ = -1;
-    return false;
+  const int log = open(LogPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const pid_t parent = getpid();
+  pid_ = fork();
+  if (pid_ == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    dup2(null, 0);
+    dup2(log, 1);
+    dup2(log, 2);
+    execv(program.c_str(), argv.data());
+    _exit(127);
   }
+  close(log);
+  close(null);
+  if (pid_ < 0) return false;
   pidFd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
   return true;
 }
