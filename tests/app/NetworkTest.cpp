@@ -22,6 +22,7 @@
 #include "support/ComPortServer.h"
 #include "support/PtyPair.h"
 #include "support/Ser2netLine.h"
+#include "platform/network/NetworkSerialDevice.h"
 
 namespace {
 
@@ -81,21 +82,44 @@ TEST_F(NetworkWindow, TypedUrlIsChosenShowsItsServerAndIsRememberedInItsOwnSecti
   EXPECT_TRUE(Connected()) << Reports();
 }
 
-TEST_F(NetworkWindow, FailedConnectNamesTheUrlAndReleasesTheButton) {
-  const int free = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);  // bound, never listening
+// A refused connection and one that times out, while the window keeps running its timers.
+TEST_F(NetworkWindow, FailedConnectNamesTheUrlAndTheWindowRunsMeanwhile) {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof a;
+  const int silent = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);  // its one backlog place taken
+  bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  listen(silent, 0);
+  getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
+  const int queued = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  connect(queued, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  const std::string silentUrl = "rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  const int free = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);  // bound, never listening
+  a.sin_port = 0;
   bind(free, reinterpret_cast<sockaddr*>(&a), sizeof a);
   getsockname(free, reinterpret_cast<sockaddr*>(&a), &length);
-  const std::string url = "socket://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
-  TypePort(url);
-  term->spdConnect->click();
-  close(free);
-  EXPECT_EQ(dialogs.Reports, QStringList{QString::fromStdString(
-                                 "Can't open specified device " + url + " (Error 111, Connection refused)")});
-  EXPECT_FALSE(term->spdConnect->isChecked());
+  const std::string refusedUrl = "socket://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+
+  SetNetworkConnectLimitMs(1000);
+  int ticks = 0;
+  QTimer clock;
+  QObject::connect(&clock, &QTimer::timeout, [&] { ++ticks; });
+  clock.start(20);
+  for (const auto& [url, reason] : {std::make_pair(refusedUrl, "(Error 111, Connection refused)"),
+                                    std::make_pair(silentUrl, "(Error 110, Connection timed out)")}) {
+    dialogs.Reports.clear();
+    TypePort(url);
+    const int before = ticks;
+    term->spdConnect->click();
+    EXPECT_EQ(dialogs.Reports, QStringList{QString::fromStdString("Can't open specified device " + url + " " + reason)});
+    EXPECT_FALSE(term->spdConnect->isChecked());
+    if (url == silentUrl) {
+      EXPECT_GT(ticks - before, 10);  // the second it waited, the window ran
+    }
+  }
+  SetNetworkConnectLimitMs(0);
+  for (int fd : {silent, queued, free}) close(fd);
 }
 
 // What a pseudo-terminal behind ser2net cannot show: DTR and CTS at the server.
