@@ -82,7 +82,8 @@ TEST_F(NetworkWindow, TypedUrlIsChosenShowsItsServerAndIsRememberedInItsOwnSecti
   EXPECT_TRUE(Connected()) << Reports();
 }
 
-// A refused connection and one that times out, while the window keeps running its timers.
+// A refused connection, one that times out while the window keeps running its timers, and
+// a name without a port.
 TEST_F(NetworkWindow, FailedConnectNamesTheUrlAndTheWindowRunsMeanwhile) {
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -107,7 +108,8 @@ TEST_F(NetworkWindow, FailedConnectNamesTheUrlAndTheWindowRunsMeanwhile) {
   QObject::connect(&clock, &QTimer::timeout, [&] { ++ticks; });
   clock.start(20);
   for (const auto& [url, reason] : {std::make_pair(refusedUrl, "(Error 111, Connection refused)"),
-                                    std::make_pair(silentUrl, "(Error 110, Connection timed out)")}) {
+                                    std::make_pair(silentUrl, "(Error 110, Connection timed out)"),
+                                    std::make_pair(std::string("rfc2217://127.0.0.1"), "(Error 22, Invalid argument)")}) {
     dialogs.Reports.clear();
     TypePort(url);
     const int before = ticks;
