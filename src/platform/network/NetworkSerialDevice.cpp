@@ -159,7 +159,8 @@ class NetworkSerialDevice : public SerialDevice {
   std::string signature_;
   std::atomic<uint32_t> baud_{0};
   WaitEvent wake_;     // ends a pending event wait to look again
-  WaitEvent resumed_;  // set while the server lets data be sent
+  bool held_ = false;  // the server has asked for data to be held
+  WaitEvent resumed_;  // set while it lets data be sent
 };
 
 // The server's first words tell whether it gave the port: a refusal text and a closed
@@ -183,7 +184,10 @@ int NetworkSerialDevice::Settle(Clock::time_point Deadline, const WaitEvent& Can
     const int r = poll(fds, 2, wait);
     const int error = errno;
     lock.lock();
-    if (r < 0 && error != EINTR) return error;
+    if (r < 0) {
+      if (error == EINTR) continue;
+      return error;
+    }
     if (fds[1].revents & POLLIN) return ETIMEDOUT;
     if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
       FillLocked();
@@ -273,10 +277,13 @@ void NetworkSerialDevice::StoreLocked(const uint8_t* Bytes, size_t Count) {
 void NetworkSerialDevice::TakeServerNewsLocked() {
   Record(client_.TakeEvents());
   ownErrors_ |= client_.TakeErrors();
-  if (client_.Suspended())
-    resumed_.Reset();
-  else
-    resumed_.Set();
+  if (client_.Suspended() != held_) {
+    held_ = client_.Suspended();
+    if (held_)
+      resumed_.Reset();
+    else
+      resumed_.Set();
+  }
   if (client_.Signature() != signature_) {
     signature_ = client_.Signature();
     SignatureHeard(name_, signature_);
