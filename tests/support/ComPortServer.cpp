@@ -51,6 +51,11 @@ bool ComPortServer::WaitFor(
   return changed_.wait_for(lock, std::chrono::milliseconds(TimeoutMs), [&] { return Done(commands_, data_); });
 }
 
+void ComPortServer::SetOnChange(std::function<void()> Hook) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  onChange_ = std::move(Hook);
+}
+
 std::vector<uint8_t> ComPortServer::Controls() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<uint8_t> values;
@@ -92,6 +97,9 @@ void ComPortServer::Serve() {
       }
     }
     changed_.notify_all();
+    const std::function<void()> hook = onChange_;
+    lock.unlock();
+    if (hook) hook();
   }
 }
 

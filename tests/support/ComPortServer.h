@@ -36,6 +36,9 @@ class ComPortServer {
   // Blocks until Done holds for what has come so far, or TimeoutMs passes.
   bool WaitFor(const std::function<bool(const std::vector<Command>&, const std::string& Data)>& Done,
                int TimeoutMs = 5000);
+  // Hook is called on the server's thread after each change, so that a waiter that must
+  // keep an event loop running can be woken to look again.
+  void SetOnChange(std::function<void()> Hook);
   // The SET-CONTROL values received, in order.
   std::vector<uint8_t> Controls() const;
   void NotifyModemState(uint8_t State);
@@ -52,6 +55,7 @@ class ComPortServer {
   uint8_t modemState_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
+  std::function<void()> onChange_;
   std::vector<Command> commands_;
   std::string data_, outgoing_, sb_;
   enum { Plain, Iac, Verb, InSb, SbIac } state_ = Plain;
