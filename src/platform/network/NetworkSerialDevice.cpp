@@ -36,7 +36,13 @@ constexpr size_t MaxPendingOutput = 1u << 20;
 // One look at the socket reads at most this much, so a flood of commands cannot hold it.
 constexpr size_t MaxReadPerLook = 256u << 10;
 constexpr size_t LongestOpening = 64;
-constexpr size_t QuickAckBelow = 4096;
+// What comes this soon after something was sent is taken for its answer (an XMODEM block,
+// an echo).
+constexpr size_t AnswerBytes = 4096;
+// Input faster than StreamBytes in a StreamWindow (400 KB/s, beyond most serial lines) is
+// a stream.
+constexpr auto StreamWindow = std::chrono::milliseconds(10);
+constexpr size_t StreamBytes = 4096;
 
 std::atomic<int> connectLimitMs{0};
 
@@ -125,6 +131,7 @@ class NetworkSerialDevice : public SerialDevice {
   void Record(uint32_t Events) { pending_ |= Events & mask_; }
   void ReadSocketLocked(size_t Budget);
   void FillLocked() { ReadSocketLocked(MaxReadPerLook); }
+  bool AcknowledgeAtOnceLocked(size_t Bytes);
   void DecodeLocked(const uint8_t* Bytes, size_t Count);
   void StoreLocked(const uint8_t* Bytes, size_t Count);
   void TakeServerNewsLocked();
@@ -155,6 +162,9 @@ class NetworkSerialDevice : public SerialDevice {
   bool txPending_ = false;  // a direct write has not been seen leaving yet
   bool discarding_ = false;
   bool settling_ = false;
+  size_t answerLeft_ = 0;  // bytes still taken for the answer to what was sent last
+  Clock::time_point windowStart_{};
+  size_t windowBytes_ = 0;  // received since windowStart_
   std::string opening_;  // the first bytes of data while the connection settles
   std::string signature_;
   std::atomic<uint32_t> baud_{0};
@@ -239,13 +249,8 @@ void NetworkSerialDevice::ReadSocketLocked(size_t Budget) {
     if (!discarding_) want = std::min(want, queue_.Room());
     const ssize_t n = recv(fd_, chunk, want, MSG_DONTWAIT);
     if (n > 0) {
-      // A server that holds its next small piece until the last is acknowledged (an XMODEM
-      // block cut in two) would wait for a delayed acknowledgement; a stream of large
-      // pieces is acknowledged soon enough without the extra packets.
-      if (static_cast<size_t>(n) < QuickAckBelow) {
-        const int on = 1;
-        setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-      }
+      const int quick = AcknowledgeAtOnceLocked(static_cast<size_t>(n)) ? 1 : 0;
+      setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &quick, sizeof quick);
       Budget -= static_cast<size_t>(n);
       DecodeLocked(chunk, static_cast<size_t>(n));
       continue;
@@ -254,6 +259,23 @@ void NetworkSerialDevice::ReadSocketLocked(size_t Budget) {
     if (n == 0 || errno != EAGAIN) MarkHungUpLocked(n == 0 ? 0 : errno);
     return;
   }
+}
+
+// A server that holds its next small piece until the last is acknowledged (ser2net does)
+// sends an answer (an XMODEM block cut in two, an echo) or slow output only as fast as it
+// is acknowledged. A fast stream that answers nothing is acknowledged late on purpose, so
+// that the server gathers it into large pieces instead of sending each small read of its
+// device alone, each a wake-up here.
+bool NetworkSerialDevice::AcknowledgeAtOnceLocked(size_t Bytes) {
+  const bool answer = answerLeft_ > 0;
+  answerLeft_ -= std::min(answerLeft_, Bytes);
+  const auto now = Clock::now();
+  if (now - windowStart_ >= StreamWindow) {
+    windowStart_ = now;
+    windowBytes_ = 0;
+  }
+  windowBytes_ += Bytes;
+  return answer || windowBytes_ <= StreamBytes;
 }
 
 void NetworkSerialDevice::DecodeLocked(const uint8_t* Bytes, size_t Count) {
@@ -315,6 +337,7 @@ bool NetworkSerialDevice::FlushLocked() {
 size_t NetworkSerialDevice::SendNow(const void* Bytes, size_t Count) {
   for (;;) {
     const ssize_t n = send(fd_, Bytes, Count, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0) answerLeft_ = AnswerBytes;
     if (n >= 0) return static_cast<size_t>(n);
     if (errno == EINTR) continue;
     if (errno != EAGAIN) MarkHungUpLocked(errno);
