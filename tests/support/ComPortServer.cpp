@@ -6,6 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
 namespace {
 
 constexpr uint8_t IAC = 255, SB = 250, SE = 240, WILL = 251, DO = 253, COM_PORT = 44;
@@ -17,6 +21,21 @@ std::string Notification(uint8_t Code, const std::string& Value) {
     if (uint8_t(c) == IAC) out += c;
   }
   return out + std::string{char(IAC), char(SE)};
+}
+
+// The kernel's time of arrival (wall clock) as a steady time; now when none came along.
+std::chrono::steady_clock::time_point ArrivalOf(msghdr& Message) {
+  const auto now = std::chrono::steady_clock::now();
+  for (cmsghdr* c = CMSG_FIRSTHDR(&Message); c; c = CMSG_NXTHDR(&Message, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+    timespec arrived, wall;
+    std::memcpy(&arrived, CMSG_DATA(c), sizeof arrived);
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const auto age = std::chrono::seconds(wall.tv_sec - arrived.tv_sec) +
+                     std::chrono::nanoseconds(wall.tv_nsec - arrived.tv_nsec);
+    return now - std::chrono::duration_cast<std::chrono::steady_clock::duration>(age);
+  }
+  return now;
 }
 
 }  // namespace
@@ -86,16 +105,7 @@ void ComPortServer::Serve() {
       outgoing_.clear();
     }
     if (fds[1].revents & POLLIN) Accept();
-    if (client_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
-      uint8_t buffer[4096];
-      const ssize_t n = recv(client_, buffer, sizeof buffer, 0);
-      if (n <= 0) {
-        close(client_);
-        client_ = -1;
-      } else {
-        Parse(buffer, size_t(n));
-      }
-    }
+    if (client_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) ReadClient();
     changed_.notify_all();
     const std::function<void()> hook = onChange_;
     lock.unlock();
@@ -107,6 +117,8 @@ void ComPortServer::Serve() {
 void ComPortServer::Accept() {
   if (client_ >= 0) close(client_);
   client_ = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+  const int on = 1;
+  setsockopt(client_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   state_ = Plain;
   const std::string hello = {char(IAC), char(WILL), 0, char(IAC), char(DO), 0, char(IAC), char(WILL), 3,
                              char(IAC), char(DO),   3, char(IAC), char(DO), char(COM_PORT)};
@@ -114,47 +126,67 @@ void ComPortServer::Accept() {
   send(client_, all.data(), all.size(), MSG_NOSIGNAL);
 }
 
-void ComPortServer::Parse(const uint8_t* Bytes, size_t Count) {
-  for (size_t i = 0; i < Count; ++i) {
-    const uint8_t b = Bytes[i];
-    switch (state_) {
-      case Plain:
-        if (b == IAC) state_ = Iac;
-        else data_ += char(b);
-        break;
-      case Iac:
-        if (b == IAC) {
-          data_ += char(b);
-          state_ = Plain;
-        } else if (b == SB) {
-          sb_.clear();
-          state_ = InSb;
-        } else {
-          state_ = b >= WILL ? Verb : Plain;
-        }
-        break;
-      case Verb: state_ = Plain; break;
-      case InSb:
-        if (b == IAC) state_ = SbIac;
-        else sb_ += char(b);
-        break;
-      case SbIac:
-        if (b == IAC) {
-          sb_ += char(b);
-          state_ = InSb;
-        } else {
-          Record(sb_);
-          state_ = Plain;
-        }
-        break;
+// A byte at a time, each with the time the kernel took in its segment: when this thread
+// runs late, two commands sent 200 ms apart must not read as one moment.
+void ComPortServer::ReadClient() {
+  for (;;) {
+    uint8_t byte;
+    iovec part{&byte, 1};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(client_, &message, MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    if (n <= 0) {
+      close(client_);
+      client_ = -1;
+      return;
     }
+    Parse(byte, ArrivalOf(message));
   }
 }
 
-void ComPortServer::Record(const std::string& Subnegotiation) {
+void ComPortServer::Parse(uint8_t b, std::chrono::steady_clock::time_point Arrived) {
+  switch (state_) {
+    case Plain:
+      if (b == IAC) state_ = Iac;
+      else data_ += char(b);
+      break;
+    case Iac:
+      if (b == IAC) {
+        data_ += char(b);
+        state_ = Plain;
+      } else if (b == SB) {
+        sb_.clear();
+        state_ = InSb;
+      } else {
+        state_ = b >= WILL ? Verb : Plain;
+      }
+      break;
+    case Verb: state_ = Plain; break;
+    case InSb:
+      if (b == IAC) state_ = SbIac;
+      else sb_ += char(b);
+      break;
+    case SbIac:
+      if (b == IAC) {
+        sb_ += char(b);
+        state_ = InSb;
+      } else {
+        Record(sb_, Arrived);
+        state_ = Plain;
+      }
+      break;
+  }
+}
+
+void ComPortServer::Record(const std::string& Subnegotiation, std::chrono::steady_clock::time_point Arrived) {
   if (Subnegotiation.size() < 2 || uint8_t(Subnegotiation[0]) != COM_PORT) return;
   const uint8_t code = uint8_t(Subnegotiation[1]);
-  commands_.push_back({code, Subnegotiation.substr(2), std::chrono::steady_clock::now()});
+  commands_.push_back({code, Subnegotiation.substr(2), Arrived});
   if (code == 0 && Subnegotiation.size() == 2) {
     const std::string answer = Notification(100, "fixture");
     send(client_, answer.data(), answer.size(), MSG_NOSIGNAL);

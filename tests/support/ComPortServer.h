@@ -48,8 +48,9 @@ class ComPortServer {
  private:
   void Serve();
   void Accept();
-  void Parse(const uint8_t* Bytes, size_t Count);
-  void Record(const std::string& Subnegotiation);
+  void ReadClient();
+  void Parse(uint8_t Byte, std::chrono::steady_clock::time_point Arrived);
+  void Record(const std::string& Subnegotiation, std::chrono::steady_clock::time_point Arrived);
 
   int listen_ = -1, client_ = -1, port_ = 0;
   uint8_t modemState_;
