@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -32,8 +33,24 @@ LineProgram::LineProgram(const std::vector<std::string>& Argv, int InFd, int Out
   std::vector<char*> args;
   for (const auto& a : Argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  // rx flushes its input right after each ACK. A program preempted between the two (the
+  // ACK wakes our side on a busy machine) flushes the block we answered with, as it never
+  // would on a serial line: where allowed, it runs ahead of ordinary threads.
+  posix_spawnattr_t promptly;
+  posix_spawnattr_init(&promptly);
+  posix_spawnattr_setflags(&promptly, POSIX_SPAWN_SETSCHEDULER);
+  posix_spawnattr_setschedpolicy(&promptly, SCHED_FIFO);
+  sched_param priority{};
+  priority.sched_priority = 1;
+  posix_spawnattr_setschedparam(&promptly, &priority);
   pid_t pid = -1;
-  if (posix_spawnp(&pid, Argv[0].c_str(), &actions, nullptr, args.data(), environ) == 0) pid_ = pid;
+  for (const posix_spawnattr_t* attributes : {&promptly, static_cast<posix_spawnattr_t*>(nullptr)}) {
+    if (posix_spawnp(&pid, Argv[0].c_str(), &actions, attributes, args.data(), environ) == 0) {
+      pid_ = pid;
+      break;
+    }
+  }
+  posix_spawnattr_destroy(&promptly);
   posix_spawn_file_actions_destroy(&actions);
   if (pipeFds[1] >= 0) {
     close(pipeFds[1]);
