@@ -54,21 +54,11 @@ INSTANTIATE_TEST_SUITE_P(
              "CUB5 CUF1 CUF1 CHA11 EL0 EL1 EL2 CUU3 CUD1 CUD2 CR CUU1 CR"},
         Case{"ScreenAddressing", "\x1b[H\x1b[12;40H\x1b[;7f\x1b[5d\x1b[J\x1b[1J\x1b[2J\x1b[3J",
              "CUP(0,0) CUP(11,39) CUP(0,6) VPA4 ED0 ED1 ED2 ED3"},
-        Case{"LineEditing",
-             "\x1b[2@\x1b[P\x1b[3X\x1b[s\x1b"
-             "7\x1b[u\x1b"
-             "8\x1b"
-             "D\x1b"
-             "E\x1bM",
+        Case{"LineEditing", "\x1b[2@\x1b[P\x1b[3X\x1b[s\x1b" "7\x1b[u\x1b" "8\x1b" "D\x1b" "E\x1bM",
              "ICH2 DCH1 ECH3 SC SC RC RC IND CR IND RI"},
-        Case{"Controls",
-             std::string("a\rb\nc\bd\te\v\f\x07\x0e\x0f\x7f"
-                         "f\x01\0",
-                         18),
+        Case{"Controls", std::string("a\rb\nc\bd\te\v\f\x07\x0e\x0f\x7f" "f\x01\0", 18),
              "'a' CR 'b' LF 'c' BS 'd' HT 'e' LF LF 'f' [01] [00]"},
-        Case{"ReportsAndModes",
-             "\x1b[5n\x1b[6n\x1b[c\x1b[0c\x1b[?1h\x1b[?25;1l\x1b"
-             "c",
+        Case{"ReportsAndModes", "\x1b[5n\x1b[6n\x1b[c\x1b[0c\x1b[?1h\x1b[?25;1l\x1b" "c",
              "DSR5 DSR6 DA DA DECCKM1 DECCKM0 RIS"},
         // Understood and swallowed.
         Case{"Swallowed",
@@ -80,25 +70,16 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"AStringEndedByANewSequence", "\x1b]0;title\x1b[31mx", "'x'{fg1}"},
         // Broken sequences are shown.
         Case{"EscapeEscape", "\x1b\x1bq", "[1B]"},  // the first given up, ESC q swallowed
-        Case{"CharacterOutsideASCIIBreaksASequence",
-             "\x1b[12\xe9"
-             "a",
-             "[1B] '[12U+00E9a'"},
+        Case{"CharacterOutsideASCIIBreaksASequence", "\x1b[12\xe9" "a", "[1B] '[12U+00E9a'"},
         Case{"EscapeInterruptsASequence", "\x1b[12\x1b[1mb", "[1B] '[12' 'b'{b}"},
         Case{"OverlongSequenceIsGivenUp", "\x1b[" + LongDigits + "m", "[1B] '[" + LongDigits + "m'"},
         Case{"EndlessTitleIsGivenUp", "\x1b]" + LongTitle + "\r\n", "[1B] ']" + LongTitle + "' CR LF"},
         // Characters.
         Case{"Latin1", "caf\xe9 \x9b", "'cafU+00E9 ' [9B]"},
         Case{"Utf8", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "'cafU+00E9 U+20AC U+D83DU+DE00'", true},
-        Case{"Utf8Invalid",
-             "a\xff"
-             "b\xc3"
-             "c\xe2\x82\x1b[1md\xed\xa0\x80",
+        Case{"Utf8Invalid", "a\xff" "b\xc3" "c\xe2\x82\x1b[1md\xed\xa0\x80",
              "'aU+FFFDbU+FFFDcU+FFFD' 'dU+FFFDU+FFFDU+FFFD'{b}", true},
-        Case{"Utf8C1IsAControl",
-             "\xc2\x9b"
-             "1m",
-             "[9B] '1m'", true}),
+        Case{"Utf8C1IsAControl", "\xc2\x9b" "1m", "[9B] '1m'", true}),
     [](const ::testing::TestParamInfo<Case>& Info) { return std::string(Info.param.Name); });
 
 TEST(AnsiParser, HoldsNothingOnceASequenceIsDoneOrGivenUp) {

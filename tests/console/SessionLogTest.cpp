@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The session log on disk: the raw form byte for byte, the text form's lines and times,
-// what a crash would leave after each flush, and the failures that end a log.
+// what a crash would leave after each flush, and a file deleted under the log.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -107,8 +107,6 @@ TEST_F(Log, TextLinesAndTheirTimes) {
   }
 }
 
-// After each flush the file reads as the log so far: a line not yet ended stands as it is
-// and is completed in place, not written twice.
 // The pane's time column: local time, milliseconds cut so no second shows early.
 TEST_F(Log, TimeOfDayIsLocalAndCutToTheMillisecond) {
   using std::chrono::microseconds;
@@ -121,6 +119,8 @@ TEST_F(Log, TimeOfDayIsLocalAndCutToTheMillisecond) {
   for (const auto& [at, text] : times) EXPECT_EQ(TimeOfDay(at), text);
 }
 
+// After each flush the file reads as the log so far: a line not yet ended stands as it is
+// and is completed in place, not written twice.
 TEST_F(Log, EachFlushLeavesTheLogSoFarOnDisk) {
   SessionLog log = Open(LogForm::Text);
   log.Received("login: ");
@@ -132,35 +132,9 @@ TEST_F(Log, EachFlushLeavesTheLogSoFarOnDisk) {
   EXPECT_EQ(log.Size(), FileBytes(path).size());
 }
 
-TEST_F(Log, AFullDiskEndsTheLogWithTheSystemsReason) {
-  const std::string bytes(200000, 'x');
-  SessionLog log = Open(LogForm::Raw);
-  {
-    FileSizeLimit full(100000);
-    try {
-      for (size_t at = 0; at < bytes.size(); at += 1000) log.Received(bytes.substr(at, 1000));
-      log.Flush();
-      ADD_FAILURE() << "no failure";
-    } catch (const Exception& Error) {
-      EXPECT_EQ(Error.Message(), "Logging to \"" + path + "\" stopped. File too large");
-    }
-  }
-  EXPECT_EQ(FileBytes(path), bytes.substr(0, 100000));
-  log.Received("more");  // the log is over: nothing more goes in, and nothing fails again
-  log.Close();
-  EXPECT_EQ(FileBytes(path).size(), 100000u);
-}
-
-TEST_F(Log, AnUnwritableFolderOrADeletedFileIsSaidSo) {
-  {
-    UnwritableFolder readOnly(folder.Path());
-    try {
-      Open(LogForm::Text);
-      ADD_FAILURE() << "no failure";
-    } catch (const Exception& Error) {
-      EXPECT_EQ(Error.Message(), "Cannot log to \"" + path + "\". Permission denied");
-    }
-  }
+// A full disk and an unwritable folder are said through the window (SessionTest); here,
+// the file taken away under an open log.
+TEST_F(Log, ADeletedFileEndsTheLog) {
   SessionLog log = Open(LogForm::Text);
   log.Received("a\n");
   log.Flush();

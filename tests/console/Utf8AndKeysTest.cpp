@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// UTF-8 both ways, and the keys' sequences.
+// UTF-8 both ways, and the keys' sequences. A character split between pieces is shown
+// whole through the window (ConsoleTest), in both displays.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -28,10 +29,7 @@ TEST(Utf8, EachIllFormedPartIsOneReplacement) {
       {"\xe0\x80\xaf", {R, R, R}},         // over-long three-byte form
       {"\xed\xa0\x80", {R, R, R}},         // a surrogate
       {"\xf4\x90\x80\x80", {R, R, R, R}},  // past U+10FFFF
-      {"\xe2\x82"
-       "a\xf0\x9f\x98"
-       "b",
-       {R, 'a', R, 'b'}},  // cut short: one for the part
+      {"\xe2\x82" "a\xf0\x9f\x98" "b", {R, 'a', R, 'b'}},  // cut short: one for the part
       {"\xf5\xff", {R, R}},
   };
   for (const auto& c : cases) {
@@ -39,15 +37,6 @@ TEST(Utf8, EachIllFormedPartIsOneReplacement) {
     EXPECT_EQ(Decoded(decoder, c.Bytes), c.Expected) << c.Bytes;
     EXPECT_FALSE(decoder.Holding());
   }
-}
-
-TEST(Utf8, ACharacterSplitBetweenPiecesWaitsForItsRest) {
-  Utf8Decoder decoder;
-  EXPECT_EQ(decoder.WholeCharacters("caf\xc3"), "caf");
-  EXPECT_TRUE(decoder.Holding());
-  EXPECT_EQ(decoder.WholeCharacters("\xa9 \xf0\x9f"), "\xc3\xa9 ");
-  EXPECT_EQ(decoder.WholeCharacters("\x98"), "");
-  EXPECT_EQ(decoder.WholeCharacters("\x80!\xff"), "\xf0\x9f\x98\x80!\xef\xbf\xbd");
 }
 
 TEST(Utf8, EncodesEveryLengthAndReplacesWhatIsNoCharacter) {
