@@ -7,11 +7,8 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -20,6 +17,7 @@
 #include "TerminalRig.h"
 #include "platform/Termios2.h"
 #include "support/ComPortServer.h"
+#include "support/FileFaults.h"
 #include "support/PtyPair.h"
 #include "support/Ser2netLine.h"
 #include "platform/network/NetworkSerialDevice.h"
@@ -147,31 +145,25 @@ TEST_F(NetworkWindow, ResetPulsesDtrAndCtsHoldsABinarySend) {
 
   server.NotifyModemState(0x20);  // CTS off
   ASSERT_TRUE(RunUntil([&] { return !term->SerComm1->GetModemState(1); }, 5000));
-  QTemporaryDir dir;
-  const QString path = QDir(dir.path()).filePath("held.bin");
-  QFile file(path);
-  file.open(QIODevice::WriteOnly);
-  file.write("held back");
-  file.close();
+  TempFolder folder;
+  std::ofstream(folder / "held.bin") << "held back";
   bool nothingWhileHeld = false;
   int passes = 0;
   QTimer script;
   QObject::connect(&script, &QTimer::timeout, [&] {
     if (++passes != 20) return;
-    nothingWhileHeld = server.WaitFor([](const Commands&, const std::string& Data) { return Data.empty(); }, 0);
+    nothingWhileHeld = server.Data().empty();
     server.NotifyModemState(0x30);  // CTS on
   });
   script.start(5);
-  dialogs.FileChoice = path;
+  dialogs.FileChoice = QString::fromStdString(folder / "held.bin");
   term->SendBinary1->trigger();  // returns when the send has ended
   EXPECT_TRUE(nothingWhileHeld);
   // The send ends before the server has every byte, and the port's write thread hands its
   // transmitter-empty report to the window before it writes what was queued meanwhile: the
   // wait keeps the window's events running.
   server.SetOnChange([] { QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection); });
-  EXPECT_TRUE(RunUntil([&] {
-    return server.WaitFor([](const Commands&, const std::string& Data) { return Data == "held back"; }, 0);
-  }));
+  EXPECT_TRUE(RunUntil([&] { return server.Data() == "held back"; }));
 }
 
 TEST_F(NetworkWindow, Ser2netGoingAwayReleasesTheButtonAndItsReturnReconnects) {
@@ -182,22 +174,16 @@ TEST_F(NetworkWindow, Ser2netGoingAwayReleasesTheButtonAndItsReturnReconnects) {
   TypePort(line.TelnetUrl());
   term->spdConnect->click();
   ASSERT_TRUE(Connected()) << Reports();
-  const int board = open(line.BoardPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  termios raw;
-  tcgetattr(board, &raw);
-  cfmakeraw(&raw);
-  tcsetattr(board, TCSANOW, &raw);
+  const int board = line.OpenBoard();
   // A rate chosen while connected reopens the port; the server applies it before the
   // bytes that follow it.
   term->cboBaudRate->setCurrentIndex(term->cboBaudRate->findText("57600"));
   ASSERT_TRUE(Connected()) << Reports();
   QTest::keyClick(term->mmoTerm, 'k');
   EXPECT_EQ(PtyPair::ReadFrom(board, 1, 5000), "k");
-  const int served = open(line.ServedPath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   LineReadBack settings;
-  EXPECT_TRUE(ReadLineSettings(served, settings));
+  EXPECT_TRUE(line.ReadServedSettings(settings));
   EXPECT_EQ(settings.OutputRate, 57600u);
-  close(served);
 
   line.StopServer();
   ASSERT_TRUE(RunUntil([&] { return !term->spdConnect->isChecked(); }, 2000));

@@ -147,11 +147,4 @@ TEST(ComPortClient, HostileServerGetsBoundedMemory) {
   EXPECT_EQ(client.ModemStatus(), MS_CTS_ON | MS_DSR_ON);
 }
 
-TEST(ComPortClient, DataGoesOutWithEvery0xFFDoubled) {
-  std::string out;
-  const std::string data = "\xFF" "a\xFF\xFF";
-  TelnetCodec::AppendData(out, reinterpret_cast<const uint8_t*>(data.data()), data.size());
-  EXPECT_EQ(out, "\xFF\xFF" "a\xFF\xFF\xFF\xFF");
-}
-
 }  // namespace

@@ -4,8 +4,6 @@
 // which lrzsz does not speak), 1 MiB each way; and the server going away mid-transfer.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -47,14 +45,7 @@ class NetworkTransfer : public ::testing::Test {
   }
   std::string Path(const std::string& Name) const { return line.Dir() + "/" + Name; }
   // The board's end for lrzsz: blocking, raw.
-  int BoardFd() {
-    board = open(line.BoardPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios raw;
-    tcgetattr(board, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(board, TCSANOW, &raw);
-    return board;
-  }
+  int BoardFd() { return board = line.OpenBoard(true); }
   void Start(TSerXModem& X, TSerTransferMode Mode, TSerXProtocol Protocol, const std::string& File) {
     X.SetMode(Mode);
     X.SetProtocol(Protocol);

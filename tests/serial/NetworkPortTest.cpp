@@ -3,11 +3,7 @@
 // bytes, the rate reaching the far terminal, refusals, the server going away and coming
 // back), and through the small COM port server (line changes and modem lines, which a
 // pseudo-terminal cannot show).
-#include <fcntl.h>
 #include <poll.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <thread>
@@ -55,12 +51,7 @@ class Ser2netPort : public NetworkPortTest {
   void SetUp() override {
     if (!Ser2netLine::Available()) GTEST_SKIP() << "ser2net or socat is not installed";
     ASSERT_TRUE(line.Ready()) << line.Problem();
-    board = open(line.BoardPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(board, 0);
-    termios raw;
-    tcgetattr(board, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(board, TCSANOW, &raw);
+    ASSERT_GE(board = line.OpenBoard(), 0);
   }
   void TearDown() override {
     NetworkPortTest::TearDown();
@@ -118,20 +109,17 @@ TEST_F(Ser2netPort, LineSettingsReachTheServedTerminal) {
     bool CtsFlow;
   };
   OpenOn(line.TelnetUrl());
-  const int served = open(line.ServedPath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  ASSERT_GE(served, 0);
   for (const Case c : {Case{57600, sb2, false}, Case{250000, sb1, true}, Case{115200, sb1, false}}) {
     port.SetUserBaudrate(c.Rate);
     port.SetStopbits(c.Stop);
     port.FlowControl().SetOutCtsFlow(c.CtsFlow);
     ASSERT_EQ(ThroughToBoard("+"), "+");
     LineReadBack now;
-    ASSERT_TRUE(ReadLineSettings(served, now));
+    ASSERT_TRUE(line.ReadServedSettings(now));
     EXPECT_EQ(now.OutputRate, uint32_t(c.Rate));
     EXPECT_EQ(now.TwoStopBits, c.Stop == sb2);
     EXPECT_EQ(now.RtsCts, c.CtsFlow);
   }
-  close(served);
 }
 
 TEST_F(Ser2netPort, ServerGoingAwayIsAHangUpToldOnce) {
@@ -154,15 +142,11 @@ TEST_F(Ser2netPort, ServerRefusalsFailTheOpenWithoutReachingThePane) {
   line.StopPair();
   EXPECT_EQ(ErrorOf([&] { OpenOn(url); }), "Specified device not found (" + url + ").");
   ASSERT_TRUE(line.StartPair()) << line.Problem();
-  const int other = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(uint16_t(line.RawPort()));
-  ASSERT_EQ(connect(other, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);  // holds the device
+  int error = 0;
+  const std::unique_ptr<SerialDevice> other = OpenSerialDevice(line.RawUrl(), error);  // holds the device
+  ASSERT_TRUE(other) << error;
   EXPECT_EQ(ErrorOf([&] { OpenOn(url); }),
             "Can't open specified device " + url + " (Error 16, Device or resource busy)");
-  close(other);
   EXPECT_TRUE(received.empty());
   EXPECT_FALSE(port.Active());
 }
@@ -181,10 +165,8 @@ TEST_F(ComPortServerPort, LineSettingsAndLineChangesReachTheServer) {
   port.SetDTR(true);
   port.SetRTS(false);
   port.PurgeAll();
-  using Commands = std::vector<ComPortServer::Command>;
-  ASSERT_TRUE(server.WaitFor([](const Commands& C, const std::string&) { return !C.empty() && C.back().Code == 12; }));
-  Commands last;  // the last block of settings, then the line changes and the purge
-  server.WaitFor([&](const Commands& C, const std::string&) { last = C; return true; });
+  ASSERT_TRUE(server.WaitFor([](const auto& C, const auto&) { return !C.empty() && C.back().Code == 12; }));
+  const auto last = server.Commands();  // the last block of settings, then the line changes and the purge
   ASSERT_GE(last.size(), 10u);
   auto at = last.end() - 10;
   auto value = [](const ComPortServer::Command& C) { return std::make_pair(int(C.Code), C.Value); };
@@ -210,15 +192,12 @@ TEST_F(ComPortServerPort, BreakAndDataBytesReachTheServer) {
   EXPECT_EQ(written, 3);
   EXPECT_TRUE(device->EscapeCommFunction(SETBREAK));
   EXPECT_TRUE(device->EscapeCommFunction(CLRBREAK));
-  EXPECT_TRUE(server.WaitFor([](const auto&, const std::string& Data) { return Data.size() >= 3; }));
-  EXPECT_TRUE(server.WaitFor([](const auto& C, const auto&) { return C.size() >= 2 && C.back().Value == "\x06"; }));
-  const std::vector<uint8_t> controls = server.Controls();
-  ASSERT_GE(controls.size(), 2u);
-  EXPECT_EQ(std::vector<uint8_t>(controls.end() - 2, controls.end()), (std::vector<uint8_t>{5, 6}));
-  server.WaitFor([](const auto&, const std::string& Data) {
-    EXPECT_EQ(Data, "a\xFF" "b");
-    return true;
-  });
+  ASSERT_TRUE(server.WaitFor([](const auto& C, const auto&) { return C.size() >= 2 && C.back().Value == "\x06"; }));
+  const auto commands = server.Commands();
+  EXPECT_EQ(commands.end()[-2].Code, 5);
+  EXPECT_EQ(commands.end()[-2].Value, "\x05");  // break on, then off
+  EXPECT_EQ(commands.back().Code, 5);
+  EXPECT_EQ(server.Data(), "a\xFF" "b");  // the doubled 0xFF is one data byte
 }
 
 TEST_F(ComPortServerPort, ModemAndLineNotificationsBecomeTheLinesAndEventsOfALocalPort) {

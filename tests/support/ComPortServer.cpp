@@ -75,12 +75,14 @@ void ComPortServer::SetOnChange(std::function<void()> Hook) {
   onChange_ = std::move(Hook);
 }
 
-std::vector<uint8_t> ComPortServer::Controls() const {
+std::vector<ComPortServer::Command> ComPortServer::Commands() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<uint8_t> values;
-  for (const Command& c : commands_)
-    if (c.Code == 5 && c.Value.size() == 1) values.push_back(uint8_t(c.Value[0]));
-  return values;
+  return commands_;
+}
+
+std::string ComPortServer::Data() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return data_;
 }
 
 void ComPortServer::NotifyModemState(uint8_t State) { SendRaw(Notification(107, std::string(1, char(State)))); }

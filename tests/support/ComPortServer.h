@@ -39,8 +39,9 @@ class ComPortServer {
   // Hook is called on the server's thread after each change, so that a waiter that must
   // keep an event loop running can be woken to look again.
   void SetOnChange(std::function<void()> Hook);
-  // The SET-CONTROL values received, in order.
-  std::vector<uint8_t> Controls() const;
+  // What has come so far.
+  std::vector<Command> Commands() const;
+  std::string Data() const;
   void NotifyModemState(uint8_t State);
   // Bytes to the client as they stand (no doubling).
   void SendRaw(const std::string& Bytes);

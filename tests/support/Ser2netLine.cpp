@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -176,4 +177,21 @@ bool Ser2netLine::StartServer() {
     return false;
   }
   return true;
+}
+
+int Ser2netLine::OpenBoard(bool Blocking) const {
+  const int fd = open(boardPath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | (Blocking ? 0 : O_NONBLOCK));
+  termios raw;
+  if (fd >= 0 && tcgetattr(fd, &raw) == 0) {
+    cfmakeraw(&raw);
+    tcsetattr(fd, TCSANOW, &raw);
+  }
+  return fd;
+}
+
+bool Ser2netLine::ReadServedSettings(LineReadBack& Out) const {
+  const int fd = open(servedPath_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const bool read = fd >= 0 && ReadLineSettings(fd, Out);
+  if (fd >= 0) close(fd);
+  return read;
 }

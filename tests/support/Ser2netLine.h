@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Termios2.h"
+
 // A child process whose end can be waited for without polling.
 class ChildProcess {
  public:
@@ -50,6 +52,10 @@ class Ser2netLine {
   const std::string& ServedPath() const { return servedPath_; }
   const std::string& BoardPath() const { return boardPath_; }
   const std::string& Dir() const { return dir_; }
+  // The board's end opened raw; without Blocking, non-blocking.
+  int OpenBoard(bool Blocking = false) const;
+  // The settings the server gave the served terminal.
+  bool ReadServedSettings(LineReadBack& Out) const;
 
   // The server goes away (its connections close) and comes back on the same ports.
   void StopServer() { server_.Stop(); }
