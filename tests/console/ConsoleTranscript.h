@@ -27,34 +27,18 @@ class ConsoleTranscript : public TerminalActions {
 
   void Act(const TermAction& Action) override {
     CloseRun();
-    static const char* const Names[] = {"CR",  "LF",  "IND",  "RI",   "BS", "HT",     "CUU", "CUD", "CUF",
-                                        "CUB", "CHA", "VPA",  "CUP",  "EL", "ED",     "ICH", "DCH", "ECH",
-                                        "SC",  "RC",  "DSR5", "DSR6", "DA", "DECCKM", "RIS", ""};
+    // "#": the action's first parameter follows its name.
+    static const char* const Names[] = {"CR", "LF", "IND", "RI", "BS", "HT", "CUU#", "CUD#", "CUF#", "CUB#",
+                                        "CHA#", "VPA#", "CUP", "EL#", "ED#", "ICH#", "DCH#", "ECH#", "SC", "RC",
+                                        "DSR5", "DSR6", "DA", "DECCKM#", "RIS", ""};
     std::string word = Names[static_cast<int>(Action.Op)];
-    switch (Action.Op) {
-      case TermOp::CursorPosition:
-        word += "(" + std::to_string(Action.A) + "," + std::to_string(Action.B) + ")";
-        break;
-      case TermOp::Unshown:
-        word = "[" + Hex(static_cast<char32_t>(Action.A), "") + "]";
-        break;
-      case TermOp::CursorUp:
-      case TermOp::CursorDown:
-      case TermOp::CursorForward:
-      case TermOp::CursorBack:
-      case TermOp::CursorColumn:
-      case TermOp::CursorRow:
-      case TermOp::EraseInLine:
-      case TermOp::EraseInDisplay:
-      case TermOp::InsertBlanks:
-      case TermOp::DeleteChars:
-      case TermOp::EraseChars:
-      case TermOp::CursorKeys:
-        word += std::to_string(Action.A);
-        break;
-      default:
-        break;
+    if (!word.empty() && word.back() == '#') {
+      word.pop_back();
+      word += std::to_string(Action.A);
     }
+    if (Action.Op == TermOp::CursorPosition)
+      word += "(" + std::to_string(Action.A) + "," + std::to_string(Action.B) + ")";
+    if (Action.Op == TermOp::Unshown) word = "[" + Hex(static_cast<char32_t>(Action.A), "") + "]";
     Word(word);
   }
 
