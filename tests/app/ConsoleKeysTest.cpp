@@ -46,11 +46,15 @@ TEST_F(ConsoleKeys, KeysWithoutACharacterSendSequences) {
     Qt::KeyboardModifiers Mods;
     std::string Sent;
   } keys[] = {
-      {Qt::Key_Up, Qt::NoModifier, "\x1b[A"},      {Qt::Key_Left, Qt::ControlModifier, "\x1b[1;5D"},
-      {Qt::Key_Home, Qt::NoModifier, "\x1b[H"},    {Qt::Key_End, Qt::NoModifier, "\x1b[F"},
-      {Qt::Key_Delete, Qt::NoModifier, "\x1b[3~"}, {Qt::Key_PageDown, Qt::NoModifier, "\x1b[6~"},
-      {Qt::Key_Insert, Qt::NoModifier, "\x1b[2~"}, {Qt::Key_F5, Qt::NoModifier, "\x1b[15~"},
-      {Qt::Key_A, Qt::ControlModifier, "\x01"},
+      {Qt::Key_Up, Qt::NoModifier, "\x1b[A"},        {Qt::Key_Down, Qt::NoModifier, "\x1b[B"},
+      {Qt::Key_Right, Qt::NoModifier, "\x1b[C"},     {Qt::Key_Left, Qt::NoModifier, "\x1b[D"},
+      {Qt::Key_Home, Qt::NoModifier, "\x1b[H"},      {Qt::Key_End, Qt::NoModifier, "\x1b[F"},
+      {Qt::Key_Insert, Qt::NoModifier, "\x1b[2~"},   {Qt::Key_Delete, Qt::NoModifier, "\x1b[3~"},
+      {Qt::Key_PageUp, Qt::NoModifier, "\x1b[5~"},   {Qt::Key_PageDown, Qt::NoModifier, "\x1b[6~"},
+      {Qt::Key_Left, Qt::ControlModifier, "\x1b[1;5D"}, {Qt::Key_End, Qt::ShiftModifier | Qt::AltModifier, "\x1b[1;4F"},
+      {Qt::Key_Delete, Qt::ControlModifier, "\x1b[3;5~"}, {Qt::Key_F1, Qt::NoModifier, "\x1bOP"},
+      {Qt::Key_F4, Qt::ControlModifier, "\x1b[1;5S"}, {Qt::Key_F5, Qt::NoModifier, "\x1b[15~"},
+      {Qt::Key_F12, Qt::NoModifier, "\x1b[24~"},     {Qt::Key_A, Qt::ControlModifier, "\x01"},
   };
   for (const auto& k : keys) {
     Press(k.Key, k.Mods);
@@ -59,6 +63,8 @@ TEST_F(ConsoleKeys, KeysWithoutACharacterSendSequences) {
   ASSERT_TRUE(Receive("\x1b[?1h"));  // the board asks for the arrows' application form
   Press(Qt::Key_Down);
   EXPECT_EQ(BoardGot(3), "\x1bOB");
+  Press(Qt::Key_Right, Qt::ControlModifier);  // with a modifier, the usual form
+  EXPECT_EQ(BoardGot(6), "\x1b[1;5C");
   Paste("ls");  // Shift+Insert still pastes
   EXPECT_EQ(BoardGot(2), "ls");
   Console().ANSITerminal1->setChecked(false);
