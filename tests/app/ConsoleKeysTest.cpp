@@ -1,21 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What goes to the board with the console settings: the keys without a character as
-// sequences, UTF-8 typing, what Enter sends, the local echo, a paste paced for a slow
-// board, and the settings kept in their own section.
+// sequences, UTF-8 typing, what Enter sends, the local echo, and a paste paced for a slow
+// board.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDialog>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTest>
 
 #include "TerminalRig.h"
 #include "app/pane/BoardConsole.h"
-#include "platform/Profile.h"
 
 namespace {
 
@@ -124,35 +121,6 @@ TEST_F(ConsoleKeys, PacedPasteRunsFromATimerAndStopsOnCancel) {
   EXPECT_EQ(got, std::string("0123456789").substr(0, got.size()));
   Paste("x");  // a paste of one key after a cancel still goes out
   EXPECT_EQ(BoardGot(1), "x");
-}
-
-TEST_F(ConsoleKeys, SettingsKeepTheirOwnSectionAfterTheOthers) {
-  EXPECT_FALSE(Console().Ansi() || Console().Utf8());
-  EXPECT_EQ(Console().EnterSends(), esCR);
-  Console().ANSITerminal1->setChecked(true);
-  Console().EnterCRLF1->setChecked(true);
-  Console().PasteDelays1->trigger();
-  auto* dialog = term->findChild<QDialog*>("dlgPasteDelays");
-  ASSERT_TRUE(dialog && dialog->isVisible());
-  dialog->findChild<QSpinBox*>("spnCharacterDelay")->setValue(5);
-  dialog->findChild<QSpinBox*>("spnLineDelay")->setValue(250);
-  dialog->accept();
-  term->WriteSettings();
-  const std::string text = settings.Read();
-  EXPECT_NE(text.find("[Replug]\nAutoReconnect=1\n[Console]\nAnsiTerminal=1\nUtf8=0\nEnterSends=2\n"
-                      "PasteCharDelay=5\nPasteLineDelay=250\n"),
-            std::string::npos)
-      << text;
-
-  Profile(settings.Path()).WriteInteger("Console", "EnterSends", 7);
-  Profile(settings.Path()).WriteInteger("Console", "PasteLineDelay", -3);
-  ProgramWindows again;
-  again.frmTerm->FormActivate();
-  BoardConsole& next = *again.frmTerm->Console;
-  EXPECT_TRUE(next.Ansi());
-  EXPECT_EQ(next.EnterSends(), esCR);  // a value naming no choice: the default
-  EXPECT_EQ(next.PasteCharacterDelay, 5);
-  EXPECT_EQ(next.PasteLineDelay, 0);
 }
 
 }  // namespace

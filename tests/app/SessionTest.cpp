@@ -1,20 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The session's tools through the window: Log to File in both forms with its notes and
-// failures, Send Hex, and Find over the pane while connected.
+// failures, Send Hex, Find over the pane while connected, and the settings kept.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTest>
 #include <regex>
 #include <sstream>
 
 #include "TerminalRig.h"
+#include "app/pane/BoardConsole.h"
 #include "app/pane/FindBar.h"
 #include "app/pane/HexSendBar.h"
+#include "app/pane/PaneView.h"
+#include "app/pane/TimeGutter.h"
+#include "platform/Profile.h"
 #include "support/FileFaults.h"
 
 namespace {
@@ -189,19 +195,48 @@ TEST_F(Session, FindWithARegularExpressionWhileConnected) {
   term->hide();
 }
 
-TEST_F(Session, TheLogsFolderAndFormAreRememberedAndLoggingIsOffAtStart) {
+// The console's, the log's and the view's settings, each in a section of its own after
+// those the terminal always had; the next start reads them back, a value naming no choice
+// as the default. Logging and the hex view always start off.
+TEST_F(Session, SettingsAreRememberedInSectionsOfTheirOwnAfterTheOthers) {
+  BoardConsole& console = *term->Console;
+  EXPECT_FALSE(console.Ansi() || console.Utf8());
+  EXPECT_EQ(console.EnterSends(), esCR);
+  console.ANSITerminal1->setChecked(true);
+  console.EnterCRLF1->setChecked(true);
+  console.PasteDelays1->trigger();
+  auto* dialog = term->findChild<QDialog*>("dlgPasteDelays");
+  ASSERT_TRUE(dialog && dialog->isVisible());
+  dialog->findChild<QSpinBox*>("spnCharacterDelay")->setValue(5);
+  dialog->findChild<QSpinBox*>("spnLineDelay")->setValue(250);
+  dialog->accept();
   StartLog("kept.log");
   term->LogtoFile1->trigger();
+  term->View->Timestamps1->trigger();
+  term->View->HexView1->trigger();
   term->FormClose();
   const std::string ini = settings.Read();
-  const size_t log = ini.find("\n[Log]\nFolder=" + folder.Path() + "\nFilterIndex=2\n");
-  EXPECT_NE(log, std::string::npos) << ini;
-  EXPECT_GT(log, ini.find("[Replug]")) << ini;  // after the sections the terminal always had
+  EXPECT_NE(ini.find("[Replug]\nAutoReconnect=1\n[Console]\nAnsiTerminal=1\nUtf8=0\nEnterSends=2\n"
+                     "PasteCharDelay=5\nPasteLineDelay=250\n[Log]\nFolder=" + folder.Path() +
+                     "\nFilterIndex=2\n[View]\nTimestamps=1\n"),
+            std::string::npos)
+      << ini;
+
+  Profile(settings.Path()).WriteInteger("Console", "EnterSends", 7);
+  Profile(settings.Path()).WriteInteger("Console", "PasteLineDelay", -3);
   ProgramWindows again;
-  again.frmTerm->FormActivate();
-  EXPECT_FALSE(again.frmTerm->LogtoFile1->isChecked());
+  TfrmTerm& next = *again.frmTerm;
+  next.FormActivate();
+  EXPECT_TRUE(next.Console->Ansi());
+  EXPECT_EQ(next.Console->EnterSends(), esCR);
+  EXPECT_EQ(next.Console->PasteCharacterDelay, 5);
+  EXPECT_EQ(next.Console->PasteLineDelay, 0);
+  EXPECT_TRUE(next.View->Timestamps1->isChecked());
+  EXPECT_TRUE(next.View->Gutter().isVisibleTo(next.mmoTerm));
+  EXPECT_FALSE(next.View->HexView1->isChecked());
+  EXPECT_FALSE(next.LogtoFile1->isChecked());
   dialogs.SaveChoice.reset();
-  again.frmTerm->LogtoFile1->trigger();
+  next.LogtoFile1->trigger();
   EXPECT_EQ(dialogs.SaveAsked->InitialDir, QString::fromStdString(folder.Path()));
   EXPECT_EQ(dialogs.SaveAsked->FilterIndex, 2);
 }

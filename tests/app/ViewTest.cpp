@@ -177,19 +177,4 @@ TEST_F(View, HexRowsCompletedInPlaceThenTextAgain) {
   EXPECT_EQ(doc.lastBlock().text().toStdString(), HexRows::Format(65536 - 16, flood.substr(65536 - 16)));
 }
 
-TEST_F(View, TimestampsAreRememberedAndTheHexViewIsNot) {
-  view.Timestamps1->trigger();
-  view.HexView1->trigger();
-  term->FormClose();
-  const std::string ini = settings.Read();
-  const size_t section = ini.find("\n[View]\nTimestamps=1\n");
-  EXPECT_NE(section, std::string::npos) << ini;
-  EXPECT_GT(section, ini.find("[Log]")) << ini;
-  ProgramWindows again;
-  again.frmTerm->FormActivate();
-  EXPECT_TRUE(again.frmTerm->View->Timestamps1->isChecked());
-  EXPECT_TRUE(again.frmTerm->View->Gutter().isVisibleTo(again.frmTerm->mmoTerm));
-  EXPECT_FALSE(again.frmTerm->View->HexView1->isChecked());
-}
-
 }  // namespace
