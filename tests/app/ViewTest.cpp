@@ -129,12 +129,8 @@ TEST_P(Trimmed, TimesStayWithTheirLines) {
 }
 
 std::string NameOf(const ::testing::TestParamInfo<Display>& Info) {
-  switch (Info.param) {
-    case Display::Plain: return "Plain";
-    case Display::Ansi: return "Ansi";
-    case Display::Hex: return "Hex";
-  }
-  return "";
+  static const char* const Names[] = {"Plain", "Ansi", "Hex"};
+  return Names[static_cast<int>(Info.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Displays, Trimmed, ::testing::Values(Display::Plain, Display::Ansi, Display::Hex), NameOf);
