@@ -88,7 +88,7 @@ TEST_F(View, ConsoleEditsKeepTheTimesOfTheirLines) {
   term->show();
   view.Timestamps1->trigger();
   ComeAt(1, "one\r\ntwo\r\n");
-  ComeAt(2, "\x1b[2A\rONE\x1b[2B\r\x1b[Kthree");
+  ComeAt(2, "\x1b[2A\r\x1b[KONE\x1b[2B\r\x1b[Kthree");  // a line erased and rewritten keeps its block
   EXPECT_EQ(Pane().toPlainText(), "ONE\ntwo\nthree");
   EXPECT_EQ(Times(), (std::vector<int>{1, 1, 2}));
   ComeAt(3, "\x1b[2J\x1b[Hfour");
