@@ -6,36 +6,31 @@
 
 namespace {
 
-TEST(HexBytes, TakesPairsWithSpacesCommasAndPrefixes) {
-  const std::pair<const char*, std::string> good[] = {
-      {"48 65 6c 6c 6f 0d", "Hello\r"},
-      {"48656c6c6f0d", "Hello\r"},
-      {"0x48,0x65", "He"},
-      {" 0X0a,\t00 FF ,", std::string("\n\0\xff", 3)},
-      {"0x4865 6C", "Hel"},
+// Good text gives its bytes; faulty text says what is wrong and gives none.
+TEST(HexBytes, TakesWholePairsWithSpacesCommasAndPrefixes) {
+  const struct {
+    const char* Text;
+    std::string Bytes;
+    const char* Error;
+  } cases[] = {
+      {"48 65 6c 6c 6f 0d", "Hello\r", ""},
+      {"48656c6c6f0d", "Hello\r", ""},
+      {"0x48,0x65", "He", ""},
+      {" 0X0a,\t00 FF ,", std::string("\n\0\xff", 3), ""},
+      {"0x4865 6C", "Hel", ""},
+      {"48 6", "", "\"6\" at column 4 is not whole pairs of hexadecimal digits"},
+      {"48 656", "", "\"656\" at column 4 is not whole pairs of hexadecimal digits"},
+      {"0x", "", "\"0x\" at column 1 is not whole pairs of hexadecimal digits"},
+      {"48 6g", "", "\"g\" at column 5 is no hexadecimal digit"},
+      {"48;65", "", "\";\" at column 3 is no hexadecimal digit"},
+      {"0x0x48", "", "\"x\" at column 4 is no hexadecimal digit"},
+      {"48\x01", "", "\"[01]\" at column 3 is no hexadecimal digit"},
+      {" , ", "", "Nothing to send: type bytes as pairs of hexadecimal digits"},
   };
-  for (const auto& [text, bytes] : good) {
-    const HexBytes parsed = ParseHexBytes(text);
-    EXPECT_EQ(parsed.Error, "") << text;
-    EXPECT_EQ(parsed.Bytes, bytes) << text;
-  }
-}
-
-TEST(HexBytes, SaysWhatIsWrongAndTakesNothing) {
-  const std::pair<const char*, const char*> bad[] = {
-      {"48 6", "\"6\" at column 4 is not whole pairs of hexadecimal digits"},
-      {"48 656", "\"656\" at column 4 is not whole pairs of hexadecimal digits"},
-      {"0x", "\"0x\" at column 1 is not whole pairs of hexadecimal digits"},
-      {"48 6g", "\"g\" at column 5 is no hexadecimal digit"},
-      {"48;65", "\";\" at column 3 is no hexadecimal digit"},
-      {"0x0x48", "\"x\" at column 4 is no hexadecimal digit"},
-      {"48\x01", "\"[01]\" at column 3 is no hexadecimal digit"},
-      {" , ", "Nothing to send: type bytes as pairs of hexadecimal digits"},
-  };
-  for (const auto& [text, error] : bad) {
-    const HexBytes parsed = ParseHexBytes(text);
-    EXPECT_EQ(parsed.Error, error) << text;
-    EXPECT_EQ(parsed.Bytes, "") << text;
+  for (const auto& c : cases) {
+    const HexBytes parsed = ParseHexBytes(c.Text);
+    EXPECT_EQ(parsed.Error, c.Error) << c.Text;
+    EXPECT_EQ(parsed.Bytes, c.Bytes) << c.Text;
   }
 }
 
