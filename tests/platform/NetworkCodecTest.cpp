@@ -120,7 +120,7 @@ TEST(ComPortClient, ModemNotificationsRaiseTheLinesEvents) {
   }
 }
 
-TEST(ComPortClient, AnswersASignatureRequestAndHoldsDataWhileSuspended) {
+TEST(ComPortClient, AnswersASignatureRequestAndKeepsTheServersSuspend) {
   ComPortClient client;
   EXPECT_EQ(Feed(client, Bytes({255, 250, 44, 100, 255, 240})).Reply,
             Bytes({255, 250, 44, 0}) + "Tarvik" + Bytes({255, 240}));
