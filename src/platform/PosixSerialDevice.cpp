@@ -10,22 +10,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <mutex>
 #include <vector>
 
 #include "platform/DcbRules.h"
 #include "platform/ErrorMarks.h"
-#include "platform/InputQueue.h"
 #include "platform/ModemWatcher.h"
+#include "platform/PolledSerialDevice.h"
 #include "platform/Termios2.h"
-#include "platform/WaitEvent.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t ModemLineEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
 
@@ -50,75 +45,53 @@ LineSettings LineSettingsOf(const DCB& Dcb) {
   return s;
 }
 
-class PosixSerialDevice : public SerialDevice {
+class PosixSerialDevice : public PolledSerialDevice {
  public:
   explicit PosixSerialDevice(int Fd);
   ~PosixSerialDevice() override;
 
   bool SetCommState(const DCB& Dcb) override;
-  bool SetupComm(uint32_t InQueue, uint32_t OutQueue) override;
-  bool SetCommTimeouts(const COMMTIMEOUTS& Timeouts) override;
-  bool SetCommMask(uint32_t Mask) override;
-  bool WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) override;
   bool ReadFile(void* Data, int Count, int& Read) override;
   bool WriteSome(const void* Data, int Count, int& Written) override;
   WriteOutcome WaitWritable(int TimeoutMs, std::initializer_list<const WaitEvent*> Cancel,
                             int& CancelledBy) override;
-  bool ClearCommError(uint32_t& Errors, COMSTAT& Stat) override;
   bool PurgeComm(uint32_t Flags) override;
   bool EscapeCommFunction(uint32_t Func) override;
   bool GetCommModemStatus(uint32_t& Status) override;
-  bool HungUp() const override { return hungUp_; }
   int OutputQueued() override;
-  void RepeatRxChar() override;
   int ArrivalFd() const override { return hungUp_ ? -1 : fd_; }
   void SetArrivalsWatched(bool Watched) override;
 
  private:
-  bool Fail(int Error) const {
-    SetLastError(Error);
-    return false;
-  }
-  void FillLocked();
+  void FillLocked() override;
+  int OutputQueuedLocked() override { return OutputQueued(); }
+  std::optional<short> WatchedLocked() override;
+  void DescriptorReadyLocked(short Got) override;
+  uint32_t CountedErrorsLocked() override;
+  void MaskChangedLocked() override { WatchModemLines(); }
+  void HungUpLocked() override { kernelHolds_ = false; }
   void StoreReceived(const uint8_t* Data, size_t Count);
   void MarkHungUp();
-  void MarkHungUpLocked();
   bool LooksHungUp() const;
-  void Record(uint32_t Events);
-  uint32_t TakeReadyLocked();
   void WatchModemLines();
   void ModemLinesChanged();
   void CheckLinesLocked();
   void CheckCountersLocked();
-  uint32_t CountedErrorsLocked();
   bool SetLine(int Line, bool On);
-  int DrainWaitMs();
 
-  const int fd_;
-  std::mutex mutex_;
-  InputQueue queue_;
   ErrorMarkParser parser_;
   bool markErrors_ = false;
-  uint32_t mask_ = 0;
-  uint32_t pending_ = 0;
-  uint64_t maskGeneration_ = 0;
-  uint32_t ownErrors_ = 0;
   bool kernelHolds_ = false;  // the queue was full with bytes left in the kernel
   bool arrivalsWatched_ = false;
-  std::atomic<bool> hungUp_{false};
-  bool hangUpUnreported_ = false;
-  bool txPending_ = false;  // a direct write has not been seen leaving the device yet
-  std::atomic<uint32_t> baud_{0};
   bool modemControl_ = true;
   bool errorCounters_ = true;
   int lastModem_ = 0;
   serial_icounter_struct statusCounts_{};  // as last reported by ClearCommError
   serial_icounter_struct eventCounts_{};   // as last seen by the event wait
-  WaitEvent wake_;                         // ends a pending wait to look again
   std::unique_ptr<ModemWatcher> watcher_;  // while modem-line events are awaited
 };
 
-PosixSerialDevice::PosixSerialDevice(int Fd) : fd_(Fd) {
+PosixSerialDevice::PosixSerialDevice(int Fd) : PolledSerialDevice(Fd) {
   int lines = 0;
   if (ioctl(fd_, TIOCMGET, &lines) == 0)
     lastModem_ = lines;
@@ -152,26 +125,6 @@ bool PosixSerialDevice::SetCommState(const DCB& Dcb) {
   return true;
 }
 
-bool PosixSerialDevice::SetupComm(uint32_t InQueue, uint32_t) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!queue_.SetCapacity(InQueue)) return Fail(ENOMEM);
-  wake_.Set();  // the room may have changed
-  return true;
-}
-
-// Reads always return at once with what is queued; nothing to tell the kernel.
-bool PosixSerialDevice::SetCommTimeouts(const COMMTIMEOUTS&) { return true; }
-
-bool PosixSerialDevice::SetCommMask(uint32_t Mask) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  mask_ = Mask;
-  pending_ = 0;
-  ++maskGeneration_;  // a pending wait ends with no events, as on Win32
-  wake_.Set();
-  WatchModemLines();
-  return true;
-}
-
 // Modem-line changes are waited for, never polled; line errors and breaks are read from
 // the counters when data or a line change arrives.
 void PosixSerialDevice::WatchModemLines() {
@@ -189,8 +142,6 @@ void PosixSerialDevice::ModemLinesChanged() {
   wake_.Set();
 }
 
-void PosixSerialDevice::Record(uint32_t Events) { pending_ |= Events & mask_; }
-
 void PosixSerialDevice::StoreReceived(const uint8_t* Data, size_t Count) {
   if (!markErrors_) {
     Record(queue_.Store(Data, Count));
@@ -205,15 +156,6 @@ void PosixSerialDevice::StoreReceived(const uint8_t* Data, size_t Count) {
 void PosixSerialDevice::MarkHungUp() {
   std::lock_guard<std::mutex> lock(mutex_);
   MarkHungUpLocked();
-}
-
-// Told once, whatever the mask: the owner must learn that the line is gone.
-void PosixSerialDevice::MarkHungUpLocked() {
-  if (hungUp_) return;
-  hungUp_ = true;
-  kernelHolds_ = false;
-  hangUpUnreported_ = true;
-  wake_.Set();
 }
 
 // Moves what the kernel holds into the queue, as far as it has room.
@@ -275,52 +217,17 @@ void PosixSerialDevice::CheckCountersLocked() {
   }
 }
 
-uint32_t PosixSerialDevice::TakeReadyLocked() {
-  uint32_t ready = pending_ & mask_;
-  pending_ &= ~ready;
-  if (hangUpUnreported_) {
-    hangUpUnreported_ = false;
-    ready |= EV_ERR;
-  }
-  if (txPending_ && OutputQueued() == 0) {
-    txPending_ = false;
-    ready |= EV_TXEMPTY & mask_;
-  }
-  return ready;
+// A full queue leaves the bytes in the kernel until a read makes room; watched arrivals
+// are left to their reader. A hang-up is seen either way.
+std::optional<short> PosixSerialDevice::WatchedLocked() {
+  return static_cast<short>(queue_.Room() > 0 && !arrivalsWatched_ ? POLLIN : 0);
 }
 
-bool PosixSerialDevice::WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) {
-  Events = 0;
-  std::unique_lock<std::mutex> lock(mutex_);
-  const uint64_t generation = maskGeneration_;
-  for (;;) {
-    if (generation != maskGeneration_) return true;
-    if ((Events = TakeReadyLocked()) != 0) return true;
-    wake_.Reset();
-    std::vector<pollfd> fds{{Stop.Fd(), POLLIN, 0}, {wake_.Fd(), POLLIN, 0}};
-    // A full queue leaves the bytes in the kernel until a read makes room; watched arrivals
-    // are left to their reader. A hang-up is seen either way.
-    if (!hungUp_)
-      fds.push_back({fd_, static_cast<short>(queue_.Room() > 0 && !arrivalsWatched_ ? POLLIN : 0), 0});
-    // No event tells when a direct write has left the device: look again when it should have.
-    const int timeout = txPending_ ? DrainWaitMs() : -1;
-    lock.unlock();
-    const int r = poll(fds.data(), fds.size(), timeout);
-    const int error = errno;
-    lock.lock();
-    if (r < 0) {
-      if (error == EINTR) continue;
-      return Fail(error);
-    }
-    if (fds[0].revents & POLLIN) return true;
-    if (fds.size() > 2) {
-      const short got = fds[2].revents;
-      if (got & POLLIN)
-        FillLocked();
-      else if (got & (POLLHUP | POLLERR | POLLNVAL))
-        MarkHungUpLocked();
-    }
-  }
+void PosixSerialDevice::DescriptorReadyLocked(short Got) {
+  if (Got & POLLIN)
+    FillLocked();
+  else if (Got & (POLLHUP | POLLERR | POLLNVAL))
+    MarkHungUpLocked();
 }
 
 int PosixSerialDevice::OutputQueued() {
@@ -329,21 +236,11 @@ int PosixSerialDevice::OutputQueued() {
   return out;
 }
 
-int PosixSerialDevice::DrainWaitMs() { return LineTimeMs(OutputQueued(), baud_); }
-
 void PosixSerialDevice::SetArrivalsWatched(bool Watched) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (Watched == arrivalsWatched_) return;
   arrivalsWatched_ = Watched;
   wake_.Set();  // the event wait looks again, with or without the arrivals
-}
-
-void PosixSerialDevice::RepeatRxChar() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  FillLocked();
-  if (queue_.Size() == 0) return;
-  Record(EV_RXCHAR);
-  wake_.Set();
 }
 
 bool PosixSerialDevice::ReadFile(void* Data, int Count, int& Read) {
@@ -382,10 +279,7 @@ bool PosixSerialDevice::WriteSome(const void* Data, int Count, int& Written) {
   }
   if (Written > 0) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (mask_ & EV_TXEMPTY) {
-      txPending_ = true;
-      wake_.Set();
-    }
+    NoteWrittenLocked(Written);
   }
   return true;
 }
@@ -393,8 +287,7 @@ bool PosixSerialDevice::WriteSome(const void* Data, int Count, int& Written) {
 SerialDevice::WriteOutcome PosixSerialDevice::WaitWritable(
     int TimeoutMs, std::initializer_list<const WaitEvent*> Cancel, int& CancelledBy) {
   CancelledBy = -1;
-  std::vector<pollfd> fds{{fd_, POLLOUT, 0}};
-  for (const WaitEvent* e : Cancel) fds.push_back({e->Fd(), POLLIN, 0});
+  std::vector<pollfd> fds = WritePollSet({fd_, POLLOUT, 0}, Cancel);
   // A pseudo-terminal wakes a waiting writer only once about 10 KB have left, a second of
   // line at 115200: look again after a kilobyte's worth of line time.
   const int again = LineTimeMs(1024, baud_);
@@ -410,11 +303,7 @@ SerialDevice::WriteOutcome PosixSerialDevice::WaitWritable(
       SetLastError(errno);
       return wrFailed;
     }
-    for (size_t i = 1; i < fds.size(); ++i)
-      if (fds[i].revents & POLLIN) {
-        CancelledBy = static_cast<int>(i - 1);
-        return wrCancelled;
-      }
+    if (Cancelled(fds, CancelledBy)) return wrCancelled;
     if (r == 0) return callersLimit ? wrTimedOut : wrDone;
     if (!(fds[0].revents & POLLOUT)) {
       MarkHungUp();
@@ -436,19 +325,6 @@ uint32_t PosixSerialDevice::CountedErrorsLocked() {
   if (now.brk != statusCounts_.brk) errors |= CE_BREAK;
   statusCounts_ = now;
   return errors;
-}
-
-bool PosixSerialDevice::ClearCommError(uint32_t& Errors, COMSTAT& Stat) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  FillLocked();
-  Errors = ownErrors_ | CountedErrorsLocked() | (hungUp_ ? CE_IOE : 0);
-  ownErrors_ = 0;
-  Stat = COMSTAT{};
-  Stat.cbInQue = static_cast<uint32_t>(queue_.Size());
-  int out = 0;
-  if (!hungUp_ && ioctl(fd_, TIOCOUTQ, &out) == 0 && out > 0)
-    Stat.cbOutQue = static_cast<uint32_t>(out);
-  return true;
 }
 
 bool PosixSerialDevice::PurgeComm(uint32_t Flags) {

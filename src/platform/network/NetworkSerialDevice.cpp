@@ -20,8 +20,7 @@
 #include <vector>
 
 #include "platform/DcbRules.h"
-#include "platform/InputQueue.h"
-#include "platform/WaitEvent.h"
+#include "platform/PolledSerialDevice.h"
 #include "platform/network/ComPortClient.h"
 #include "platform/network/NetworkConnect.h"
 
@@ -96,10 +95,10 @@ void SignatureHeard(const std::string& PortName, const std::string& Signature) {
   if (hook) hook(PortName);
 }
 
-class NetworkSerialDevice : public SerialDevice {
+class NetworkSerialDevice : public PolledSerialDevice {
  public:
   NetworkSerialDevice(int Socket, bool Telnet, std::string Name)
-      : fd_(Socket), telnet_(Telnet), name_(std::move(Name)) {
+      : PolledSerialDevice(Socket), telnet_(Telnet), name_(std::move(Name)) {
     resumed_.Set();
   }
   ~NetworkSerialDevice() override { close(fd_); }
@@ -107,30 +106,26 @@ class NetworkSerialDevice : public SerialDevice {
   int Settle(Clock::time_point Deadline, const WaitEvent& Cancel);
 
   bool SetCommState(const DCB& Dcb) override;
-  bool SetupComm(uint32_t InQueue, uint32_t OutQueue) override;
-  bool SetCommTimeouts(const COMMTIMEOUTS&) override { return true; }
-  bool SetCommMask(uint32_t Mask) override;
-  bool WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) override;
   bool ReadFile(void* Data, int Count, int& Read) override;
   bool WriteSome(const void* Data, int Count, int& Written) override;
   WriteOutcome WaitWritable(int TimeoutMs, std::initializer_list<const WaitEvent*> Cancel,
                             int& CancelledBy) override;
-  bool ClearCommError(uint32_t& Errors, COMSTAT& Stat) override;
   bool PurgeComm(uint32_t Flags) override;
   bool EscapeCommFunction(uint32_t Func) override;
   bool GetCommModemStatus(uint32_t& Status) override;
-  bool HungUp() const override { return hungUp_; }
   int OutputQueued() override;
-  void RepeatRxChar() override;
 
  private:
-  bool Fail(int Error) const {
-    SetLastError(Error);
-    return false;
+  void FillLocked() override { ReadSocketLocked(MaxReadPerLook); }
+  int OutputQueuedLocked() override;
+  std::optional<short> WatchedLocked() override;
+  void DescriptorReadyLocked(short Got) override;
+  // Bytes that came while the connection settled are told of now.
+  void MaskChangedLocked() override {
+    if (queue_.Size() > 0) Record(EV_RXCHAR);
   }
-  void Record(uint32_t Events) { pending_ |= Events & mask_; }
+  void HungUpLocked() override { resumed_.Set(); }  // a writer held by the server finds the line gone
   void ReadSocketLocked(size_t Budget);
-  void FillLocked() { ReadSocketLocked(MaxReadPerLook); }
   bool AcknowledgeAtOnceLocked(size_t Bytes);
   void DecodeLocked(const uint8_t* Bytes, size_t Count);
   void StoreLocked(const uint8_t* Bytes, size_t Count);
@@ -140,26 +135,14 @@ class NetworkSerialDevice : public SerialDevice {
   size_t SendNow(const void* Bytes, size_t Count);
   size_t SendEncodedLocked(const uint8_t* Bytes, size_t Count);
   void MarkHungUpLocked(int Error);
-  uint32_t TakeReadyLocked();
-  int OutputQueuedLocked();
   void DiscardReceivedLocked();
 
-  const int fd_;
   const bool telnet_;
   const std::string name_;
-  std::mutex mutex_;
-  InputQueue queue_;
   ComPortClient client_;
   std::string output_;  // encoded bytes the socket has not taken yet, in order
   std::string scratch_;
-  uint32_t mask_ = 0;
-  uint32_t pending_ = 0;
-  uint64_t maskGeneration_ = 0;
-  uint32_t ownErrors_ = 0;
-  std::atomic<bool> hungUp_{false};
   int hangUpError_ = 0;
-  bool hangUpUnreported_ = false;
-  bool txPending_ = false;  // a direct write has not been seen leaving yet
   bool discarding_ = false;
   bool settling_ = false;
   size_t answerLeft_ = 0;  // bytes still taken for the answer to what was sent last
@@ -167,8 +150,6 @@ class NetworkSerialDevice : public SerialDevice {
   size_t windowBytes_ = 0;  // received since windowStart_
   std::string opening_;  // the first bytes of data while the connection settles
   std::string signature_;
-  std::atomic<uint32_t> baud_{0};
-  WaitEvent wake_;     // ends a pending event wait to look again
   bool held_ = false;  // the server has asked for data to be held
   WaitEvent resumed_;  // set while it lets data be sent
 };
@@ -219,24 +200,6 @@ bool NetworkSerialDevice::SetCommState(const DCB& Dcb) {
   queue_.SetRules(Dcb.Flags & DCB_fNull, Dcb.Flags & DCB_fErrorChar, Dcb.ErrorChar, Dcb.EvtChar);
   // Every change goes to the server whole; nothing waits for its answers.
   if (telnet_) SendLocked(ComPortClient::LineSettings(Dcb));
-  return true;
-}
-
-bool NetworkSerialDevice::SetupComm(uint32_t InQueue, uint32_t) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!queue_.SetCapacity(InQueue)) return Fail(ENOMEM);
-  wake_.Set();
-  return true;
-}
-
-bool NetworkSerialDevice::SetCommMask(uint32_t Mask) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  mask_ = Mask;
-  pending_ = 0;
-  ++maskGeneration_;
-  // Bytes that came while the connection settled are told of now.
-  if (queue_.Size() > 0) Record(EV_RXCHAR);
-  wake_.Set();
   return true;
 }
 
@@ -345,61 +308,25 @@ size_t NetworkSerialDevice::SendNow(const void* Bytes, size_t Count) {
   }
 }
 
-// Told once, whatever the mask: the owner must learn that the line is gone.
+// The error a hang-up's later failures report.
 void NetworkSerialDevice::MarkHungUpLocked(int Error) {
   if (hungUp_) return;
   hangUpError_ = Error;
-  hungUp_ = true;
-  hangUpUnreported_ = true;
-  resumed_.Set();  // a writer held by the server finds the line gone
-  wake_.Set();
+  PolledSerialDevice::MarkHungUpLocked();
 }
 
-uint32_t NetworkSerialDevice::TakeReadyLocked() {
-  uint32_t ready = pending_ & mask_;
-  pending_ &= ~ready;
-  if (hangUpUnreported_) {
-    hangUpUnreported_ = false;
-    ready |= EV_ERR;
-  }
-  if (txPending_ && OutputQueuedLocked() == 0) {
-    txPending_ = false;
-    ready |= EV_TXEMPTY & mask_;
-  }
-  return ready;
+// A full input queue leaves the bytes in the socket, which holds the server back; the
+// socket is not watched at all then, so that its closing cannot wake the wait in vain.
+std::optional<short> NetworkSerialDevice::WatchedLocked() {
+  const short want = static_cast<short>((queue_.Room() > 0 ? POLLIN : 0) | (output_.empty() ? 0 : POLLOUT));
+  if (!want) return std::nullopt;
+  return want;
 }
 
-bool NetworkSerialDevice::WaitCommEvent(uint32_t& Events, const WaitEvent& Stop) {
-  Events = 0;
-  std::unique_lock<std::mutex> lock(mutex_);
-  const uint64_t generation = maskGeneration_;
-  for (;;) {
-    if (generation != maskGeneration_) return true;
-    if ((Events = TakeReadyLocked()) != 0) return true;
-    wake_.Reset();
-    std::vector<pollfd> fds{{Stop.Fd(), POLLIN, 0}, {wake_.Fd(), POLLIN, 0}};
-    // A full input queue leaves the bytes in the socket, which holds the server back; the
-    // socket is not watched at all then, so that its closing cannot wake the wait in vain.
-    const short want = static_cast<short>((queue_.Room() > 0 ? POLLIN : 0) | (output_.empty() ? 0 : POLLOUT));
-    if (!hungUp_ && want) fds.push_back({fd_, want, 0});
-    // No event tells when a direct write has left: look again when it should have.
-    const int timeout = txPending_ ? LineTimeMs(OutputQueuedLocked(), baud_) : -1;
-    lock.unlock();
-    const int r = poll(fds.data(), fds.size(), timeout);
-    const int error = errno;
-    lock.lock();
-    if (r < 0) {
-      if (error == EINTR) continue;
-      return Fail(error);
-    }
-    if (fds[0].revents & POLLIN) return true;
-    if (fds.size() > 2) {
-      const short got = fds[2].revents;
-      if (got & (POLLIN | POLLHUP | POLLERR)) FillLocked();
-      if (got & (POLLHUP | POLLERR)) MarkHungUpLocked(ECONNRESET);
-      if (got & POLLOUT) FlushLocked();
-    }
-  }
+void NetworkSerialDevice::DescriptorReadyLocked(short Got) {
+  if (Got & (POLLIN | POLLHUP | POLLERR)) FillLocked();
+  if (Got & (POLLHUP | POLLERR)) MarkHungUpLocked(ECONNRESET);
+  if (Got & POLLOUT) FlushLocked();
 }
 
 bool NetworkSerialDevice::ReadFile(void* Data, int Count, int& Read) {
@@ -426,10 +353,7 @@ bool NetworkSerialDevice::WriteSome(const void* Data, int Count, int& Written) {
                          : SendNow(bytes, static_cast<size_t>(Count));
   Written = static_cast<int>(taken);
   if (hungUp_) return Fail(hangUpError_ ? hangUpError_ : EIO);
-  if (Written > 0 && (mask_ & EV_TXEMPTY)) {
-    txPending_ = true;
-    wake_.Set();
-  }
+  NoteWrittenLocked(Written);
   return true;
 }
 
@@ -481,8 +405,8 @@ SerialDevice::WriteOutcome NetworkSerialDevice::WaitWritable(
     held = client_.Suspended();
   }
   // Held by the server: wait for its resume; otherwise for room in the socket.
-  std::vector<pollfd> fds{held ? pollfd{resumed_.Fd(), POLLIN, 0} : pollfd{fd_, POLLOUT, 0}};
-  for (const WaitEvent* e : Cancel) fds.push_back({e->Fd(), POLLIN, 0});
+  const pollfd awaited = held ? pollfd{resumed_.Fd(), POLLIN, 0} : pollfd{fd_, POLLOUT, 0};
+  std::vector<pollfd> fds = WritePollSet(awaited, Cancel);
   int r;
   do r = poll(fds.data(), fds.size(), TimeoutMs);
   while (r < 0 && errno == EINTR);
@@ -490,11 +414,7 @@ SerialDevice::WriteOutcome NetworkSerialDevice::WaitWritable(
     SetLastError(errno);
     return wrFailed;
   }
-  for (size_t i = 1; i < fds.size(); ++i)
-    if (fds[i].revents & POLLIN) {
-      CancelledBy = static_cast<int>(i - 1);
-      return wrCancelled;
-    }
+  if (Cancelled(fds, CancelledBy)) return wrCancelled;
   if (r == 0) return wrTimedOut;
   if (!held && (fds[0].revents & (POLLERR | POLLHUP))) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -503,17 +423,6 @@ SerialDevice::WriteOutcome NetworkSerialDevice::WaitWritable(
     return wrFailed;
   }
   return wrDone;
-}
-
-bool NetworkSerialDevice::ClearCommError(uint32_t& Errors, COMSTAT& Stat) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  FillLocked();
-  Errors = ownErrors_ | (hungUp_ ? CE_IOE : 0);
-  ownErrors_ = 0;
-  Stat = COMSTAT{};
-  Stat.cbInQue = static_cast<uint32_t>(queue_.Size());
-  Stat.cbOutQue = static_cast<uint32_t>(OutputQueuedLocked());
-  return true;
 }
 
 // What has come but not been read goes, the socket's share too (its commands still count).
@@ -574,14 +483,6 @@ int NetworkSerialDevice::OutputQueuedLocked() {
 int NetworkSerialDevice::OutputQueued() {
   std::lock_guard<std::mutex> lock(mutex_);
   return OutputQueuedLocked();
-}
-
-void NetworkSerialDevice::RepeatRxChar() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  FillLocked();
-  if (queue_.Size() == 0) return;
-  Record(EV_RXCHAR);
-  wake_.Set();
 }
 
 // One open under way: resolving, connecting and settling on a thread of its own, which
