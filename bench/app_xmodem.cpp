@@ -3,12 +3,9 @@
 // window (buttons, log, labels, the main window's port), and with the engine alone on a
 // port of the same settings, in one run, so the window's own cost shows.
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +15,7 @@
 #include <vector>
 
 #include "LrzszPeer.h"
+#include "app_event_loop.h"
 #include "app/ProgramWindows.h"
 #include "app/SettingsFile.h"
 #include "app/TarvikApplication.h"
@@ -31,19 +29,6 @@ constexpr int Deadline = 300000;
 // (no byte time on the wire) the sender is held back that long, in both set-ups alike.
 constexpr auto StartHold = std::chrono::milliseconds(300);
 constexpr auto BlockHold = std::chrono::microseconds(100);
-
-// The event loop runs meanwhile, as in the program.
-bool WaitFor(const std::function<bool()>& Done, int TimeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  QTimer tick;  // a child program's exit announces itself by no event
-  tick.start(20);
-  while (!Done()) {
-    if (clock.elapsed() > TimeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
 
 bool Matches(const std::string& Path, const std::string& Data) {
   return ReadAll(Path).compare(0, Data.size(), Data) == 0;
@@ -118,9 +103,9 @@ double Receive(Side& S, const std::string& Dir, const std::string& Data, const s
   const auto start = BenchClock::now();
   LineProgram sx({"sx", "-k", "src.bin"}, S.Link.Master, S.Link.Master, Dir);
   S.Start(tmDownload, Dir + "/" + Name);
-  const bool ended = WaitFor([&] { return S.Ends() > 0; }, Deadline);
+  const bool ended = RunEventLoopUntil([&] { return S.Ends() > 0; }, Deadline);
   const auto end = BenchClock::now();
-  WaitFor([&] { return sx.Exited(); }, 10000);
+  RunEventLoopUntil([&] { return sx.Exited(); }, 10000);
   const bool ok = ended && Matches(Dir + "/" + Name, Data);
   std::remove((Dir + "/" + Name).c_str());
   return ok ? Seconds(start, end) : -1;
@@ -145,12 +130,12 @@ double Send(Side& S, const std::string& Dir, const std::string& Data, const std:
     std::this_thread::sleep_for(BlockHold);
   };
   S.Start(tmUpload, Dir + "/src.bin");
-  const bool exited = WaitFor([&] { return rx && rx->Exited(); }, Deadline);
+  const bool exited = RunEventLoopUntil([&] { return rx && rx->Exited(); }, Deadline);
   const auto end = BenchClock::now();
   // rx's last ACK may be lost as it leaves its line.
-  if (!WaitFor([&] { return S.Ends() > 0; }, 1000)) {
+  if (!RunEventLoopUntil([&] { return S.Ends() > 0; }, 1000)) {
     S.Xm().AbortTransfer();
-    WaitFor([&] { return S.Ends() > 0; }, 10000);
+    RunEventLoopUntil([&] { return S.Ends() > 0; }, 10000);
   }
   const bool ok = exited && rx->ExitStatus() == 0 && Matches(Dir + "/" + Name, Data);
   std::remove((Dir + "/" + Name).c_str());

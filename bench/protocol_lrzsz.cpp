@@ -10,9 +10,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +19,7 @@
 #include <vector>
 
 #include "LrzszPeer.h"
+#include "app_event_loop.h"
 #include "app/TarvikApplication.h"
 #include "platform/TickCount.h"
 #include "protocol/SerProtocol.h"
@@ -36,19 +34,6 @@ constexpr int Deadline = 300000;
 constexpr int Baud = 115200;
 
 enum Side { Ours, Lrzsz };
-
-// Runs the event loop, as the program does, until Done holds or TimeoutMs passes.
-bool RunEventLoopUntil(const std::function<bool()>& Done, int TimeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  QTimer look;  // a child program's exit announces itself by no event
-  look.start(20);
-  while (!Done()) {
-    if (clock.elapsed() > TimeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
 
 // Our component on one end of the link.
 struct OurEnd {
