@@ -239,6 +239,10 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void SendEnded(int Mark);
   void CreateSession();
   void EndLog();
+  // Runs Step on the running log; a failure ends the log. False without a log or on failure.
+  template <class LogStep>
+  bool WriteLog(LogStep&& Step);
+  void StopLogging();
   void LogFailed(const std::exception& Failure);
   void ShowLogSize();
   QString SendHexBytes(const std::string& Bytes);

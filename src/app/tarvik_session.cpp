@@ -158,16 +158,28 @@ void TfrmTerm::LogtoFile1Click() {
   ShowLogSize();
 }
 
-// Unchecked, or the window closes: the log ends with its last byte on disk.
-void TfrmTerm::EndLog() {
-  if (!log_) return;
+template <class LogStep>
+bool TfrmTerm::WriteLog(LogStep&& Step) {
+  if (!log_) return false;
   try {
-    log_->Note("Log ended");
-    log_->Close();
+    Step(*log_);
   } catch (const std::exception& Failure) {
     LogFailed(Failure);
-    return;
+    return false;
   }
+  return true;
+}
+
+// Unchecked, or the window closes: the log ends with its last byte on disk.
+void TfrmTerm::EndLog() {
+  if (WriteLog([](SessionLog& Log) {
+        Log.Note("Log ended");
+        Log.Close();
+      }))
+    StopLogging();
+}
+
+void TfrmTerm::StopLogging() {
   log_.reset();
   tmrLog->stop();
   lblLog->hide();
@@ -176,55 +188,27 @@ void TfrmTerm::EndLog() {
 }
 
 void TfrmTerm::tmrLogTimer() {
-  if (!log_) return;
-  try {
-    log_->Flush();
-  } catch (const std::exception& Failure) {
-    LogFailed(Failure);
-    return;
-  }
-  ShowLogSize();
+  if (WriteLog([](SessionLog& Log) { Log.Flush(); })) ShowLogSize();
 }
 
 // The log is over; its message is shown once the handler that met the failure (a received
 // chunk's) has finished, so nothing of the terminal's work waits for the user.
 void TfrmTerm::LogFailed(const std::exception& Failure) {
-  log_.reset();
-  tmrLog->stop();
-  lblLog->hide();
-  {
-    QSignalBlocker blocker(LogtoFile1);
-    LogtoFile1->setChecked(false);
-  }
+  StopLogging();
   const QString message = FileNameText(Failure.what());
   QTimer::singleShot(0, this, [this, message] { Dialogs().Message(this, message); });
 }
 
 void TfrmTerm::LogReceived(std::string_view Bytes) {
-  if (!log_) return;
-  try {
-    log_->Received(Bytes);
-  } catch (const std::exception& Failure) {
-    LogFailed(Failure);
-  }
+  WriteLog([Bytes](SessionLog& Log) { Log.Received(Bytes); });
 }
 
 void TfrmTerm::LogSent(std::string_view Bytes) {
-  if (!log_) return;
-  try {
-    log_->Sent(Bytes);
-  } catch (const std::exception& Failure) {
-    LogFailed(Failure);
-  }
+  WriteLog([Bytes](SessionLog& Log) { Log.Sent(Bytes); });
 }
 
 void TfrmTerm::NoteInLog(const std::string& Text) {
-  if (!log_) return;
-  try {
-    log_->Note(Text);
-  } catch (const std::exception& Failure) {
-    LogFailed(Failure);
-  }
+  WriteLog([&Text](SessionLog& Log) { Log.Note(Text); });
 }
 
 // At the right end of the panel above the status bar, clear of the send progress.
