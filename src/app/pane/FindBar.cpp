@@ -35,11 +35,9 @@ QToolButton* AddButton(QWidget* Bar, QHBoxLayout* Row, const char* Name, const Q
 
 }  // namespace
 
-FindBar::FindBar(QPlainTextEdit* Pane, QWidget* Parent) : QWidget(Parent), pane_(Pane) {
-  setObjectName("barFind");
-  setAccessibleName("Find");
-  auto* row = new QHBoxLayout(this);
-  row->setContentsMargins(2, 1, 2, 1);
+FindBar::FindBar(QPlainTextEdit* Pane, QWidget* Parent)
+    : PaneBar(Pane, Parent, "barFind", "Find"), pane_(Pane) {
+  QHBoxLayout* row = Row();
   txtFind = new QLineEdit(this);
   txtFind->setObjectName("txtFind");
   txtFind->setAccessibleName("Find");
@@ -58,8 +56,7 @@ FindBar::FindBar(QPlainTextEdit* Pane, QWidget* Parent) : QWidget(Parent), pane_
   lblFindMatches->setObjectName("lblFindMatches");
   lblFindMatches->setAccessibleName("Matches");
   row->addWidget(lblFindMatches);
-  btnFindClose = AddButton(this, row, "btnFindClose", QString(QChar(0x2715)), "Close the find bar (Escape)");
-  hide();
+  btnFindClose = AddCloseButton("btnFindClose", "Close the find bar (Escape)", "Close the find bar (Escape)");
 
   paneChanged_ = new QTimer(this);
   paneChanged_->setSingleShot(true);
@@ -76,7 +73,6 @@ FindBar::FindBar(QPlainTextEdit* Pane, QWidget* Parent) : QWidget(Parent), pane_
   connect(chkFindCase, &QCheckBox::toggled, this, [this] { Search(); });
   connect(btnFindNext, &QToolButton::clicked, this, [this] { FindNext(); });
   connect(btnFindPrevious, &QToolButton::clicked, this, [this] { FindPrevious(); });
-  connect(btnFindClose, &QToolButton::clicked, this, [this] { Close(); });
 }
 
 void FindBar::Open() {
@@ -87,13 +83,12 @@ void FindBar::Open() {
 }
 
 void FindBar::Close() {
-  hide();
   paneChanged_->stop();
   matches_.clear();
   currentIndex_ = -1;
   current_ = QTextCursor();
   pane_->setExtraSelections({});
-  pane_->setFocus();
+  PaneBar::Close();
 }
 
 void FindBar::FindNext() { Step(+1); }
@@ -106,15 +101,6 @@ bool FindBar::eventFilter(QObject* Watched, QEvent* Event) {
   if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
   Step(key->modifiers() & Qt::ShiftModifier ? -1 : +1);
   return true;
-}
-
-// Escape reaches the bar from any of its controls.
-void FindBar::keyPressEvent(QKeyEvent* Event) {
-  if (Event->key() == Qt::Key_Escape) {
-    Close();
-    return;
-  }
-  QWidget::keyPressEvent(Event);
 }
 
 void FindBar::Search() {

@@ -8,8 +8,9 @@
 #pragma once
 
 #include <QTextCursor>
-#include <QWidget>
 #include <vector>
+
+#include "app/pane/PaneBar.h"
 
 class QCheckBox;
 class QLabel;
@@ -18,14 +19,14 @@ class QPlainTextEdit;
 class QTimer;
 class QToolButton;
 
-class FindBar : public QWidget {
+class FindBar : public PaneBar {
  public:
   FindBar(QPlainTextEdit* Pane, QWidget* Parent);
 
   // Shows the bar with what to find selected and the keyboard focus in it.
   void Open();
   // Hides the bar and its marks; the pane gets the focus back.
-  void Close();
+  void Close() override;
   void FindNext();
   void FindPrevious();
 
@@ -43,7 +44,6 @@ class FindBar : public QWidget {
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
-  void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   struct Match {

@@ -16,11 +16,8 @@ constexpr int HistoryLength = 100;
 
 }  // namespace
 
-HexSendBar::HexSendBar(QWidget* Pane, QWidget* Parent) : QWidget(Parent), pane_(Pane) {
-  setObjectName("barSendHex");
-  setAccessibleName("Send Hex");
-  auto* row = new QHBoxLayout(this);
-  row->setContentsMargins(2, 1, 2, 1);
+HexSendBar::HexSendBar(QWidget* Pane, QWidget* Parent) : PaneBar(Pane, Parent, "barSendHex", "Send Hex") {
+  QHBoxLayout* row = Row();
   lblSendHex = new QLabel("&Hex:", this);
   lblSendHex->setObjectName("lblSendHex");
   row->addWidget(lblSendHex);
@@ -40,26 +37,13 @@ HexSendBar::HexSendBar(QWidget* Pane, QWidget* Parent) : QWidget(Parent), pane_(
   lblSendHexState->setObjectName("lblSendHexState");
   lblSendHexState->setAccessibleName("Send Hex state");
   row->addWidget(lblSendHexState);
-  btnSendHexClose = new QToolButton(this);
-  btnSendHexClose->setObjectName("btnSendHexClose");
-  btnSendHexClose->setText(QString(QChar(0x2715)));
-  btnSendHexClose->setToolTip("Close the Send Hex box (Escape)");
-  btnSendHexClose->setAccessibleName("Close the Send Hex box");
-  btnSendHexClose->setAutoRaise(true);
-  row->addWidget(btnSendHexClose);
-  hide();
+  btnSendHexClose = AddCloseButton("btnSendHexClose", "Close the Send Hex box (Escape)", "Close the Send Hex box");
   connect(btnSendHex, &QToolButton::clicked, this, [this] { Send(); });
-  connect(btnSendHexClose, &QToolButton::clicked, this, [this] { Close(); });
 }
 
 void HexSendBar::Open() {
   show();
   txtSendHex->setFocus();
-}
-
-void HexSendBar::Close() {
-  hide();
-  pane_->setFocus();
 }
 
 bool HexSendBar::eventFilter(QObject* Watched, QEvent* Event) {
@@ -78,14 +62,6 @@ bool HexSendBar::eventFilter(QObject* Watched, QEvent* Event) {
     default:
       return false;
   }
-}
-
-void HexSendBar::keyPressEvent(QKeyEvent* Event) {
-  if (Event->key() == Qt::Key_Escape) {
-    Close();
-    return;
-  }
-  QWidget::keyPressEvent(Event);
 }
 
 void HexSendBar::Send() {

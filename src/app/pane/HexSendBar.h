@@ -5,22 +5,22 @@
 #pragma once
 
 #include <QStringList>
-#include <QWidget>
 #include <functional>
 #include <string>
+
+#include "app/pane/PaneBar.h"
 
 class QLabel;
 class QLineEdit;
 class QToolButton;
 
-class HexSendBar : public QWidget {
+class HexSendBar : public PaneBar {
  public:
   // Pane: where the keyboard focus goes back when the box closes.
   HexSendBar(QWidget* Pane, QWidget* Parent);
 
   // Shows the box with the keyboard focus in it.
   void Open();
-  void Close();
   // Sends the bytes; returns why they did not go, or an empty text when they went.
   std::function<QString(const std::string& Bytes)> OnSend;
 
@@ -34,13 +34,11 @@ class HexSendBar : public QWidget {
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
-  void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   void Send();
   void Recall(int Step);
 
-  QWidget* pane_;
   QStringList history_;  // oldest first
   int recalled_ = 0;     // the entry shown; history_.size() is the text being typed
   QString typing_;       // kept while the history is walked
