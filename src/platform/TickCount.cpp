@@ -3,6 +3,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <memory>
@@ -40,6 +41,11 @@ void SetTickSource(std::function<uint32_t()> Source) {
   else
     source.reset();
   hasSource.store(source != nullptr, std::memory_order_release);
+}
+
+int MsUntil(std::chrono::steady_clock::time_point When) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(When - std::chrono::steady_clock::now()).count();
+  return left > 0 ? static_cast<int>(std::min<long long>(left, 1 << 30)) : 0;
 }
 
 void SleepMs(int Ms) {

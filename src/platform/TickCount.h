@@ -2,6 +2,7 @@
 // The 32-bit millisecond tick count; it wraps every 49.7 days.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -10,3 +11,5 @@ uint32_t GetTickCount();
 void SetTickSource(std::function<uint32_t()> Source);
 // Blocks the calling thread for Ms milliseconds.
 void SleepMs(int Ms);
+// Milliseconds from now until When, rounded up, as a poll's timeout: 0 once it has passed.
+int MsUntil(std::chrono::steady_clock::time_point When);

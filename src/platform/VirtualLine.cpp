@@ -13,6 +13,7 @@
 
 #include "platform/DcbRules.h"
 #include "platform/InputQueue.h"
+#include "platform/TickCount.h"
 #include "platform/WaitEvent.h"
 
 namespace {
@@ -24,12 +25,6 @@ constexpr int BitsPerByte = 10;
 constexpr size_t PacedLineHolds = 4096;
 
 VirtualLine::End Other(VirtualLine::End E) { return E == VirtualLine::A ? VirtualLine::B : VirtualLine::A; }
-
-// Milliseconds from now until When, rounded up; 0 when it has passed.
-int MsUntil(Clock::time_point When) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(When - Clock::now()).count();
-  return left > 0 ? static_cast<int>(std::min<long long>(left, 1 << 30)) : 0;
-}
 
 // Bytes on their way to one end. Each chunk's bytes arrive PerByte apart, the first at
 // First; unpaced chunks arrive at once.

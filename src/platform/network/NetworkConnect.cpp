@@ -11,17 +11,14 @@
 #include <cerrno>
 #include <mutex>
 
+#include "platform/TickCount.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 std::mutex waitMutex;
 NetworkOpenWait openWait;
-
-int MsUntil(Clock::time_point When) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(When - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // Small writes go out at once; a server that vanishes without a word is found by TCP's
 // own keep-alive probes, which wake nothing here.

@@ -21,6 +21,7 @@
 
 #include "platform/DcbRules.h"
 #include "platform/PolledSerialDevice.h"
+#include "platform/TickCount.h"
 #include "platform/network/ComPortClient.h"
 #include "platform/network/NetworkConnect.h"
 
@@ -77,11 +78,6 @@ int RefusalOf(const std::string& Opening) {
     if (Opening.size() < n && std::strncmp(r.Text, Opening.data(), Opening.size()) == 0) maybe = true;
   }
   return maybe ? -1 : 0;
-}
-
-int MsUntil(Clock::time_point When) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(When - Clock::now()).count();
-  return left > 0 ? static_cast<int>(std::min<long long>(left, 1 << 30)) : 0;
 }
 
 void SignatureHeard(const std::string& PortName, const std::string& Signature) {
