@@ -236,6 +236,8 @@ class TfrmTerm : public QMainWindow, public ActivationAware {
   void ShowLineStatus(const QString& Text, const QString& Detail);
   // Sends end when the line goes away: a hang-up since Mark (hangUps_ then).
   bool LineLostSince(int Mark) const { return hangUps_ != Mark; }
+  // A send's waits give up on Cancel, the window's closing, or the line gone since Mark.
+  bool SendStopped(int Mark) const { return CancelSend || closing_ || LineLostSince(Mark); }
   void SendEnded(int Mark);
   void CreateSession();
   void EndLog();

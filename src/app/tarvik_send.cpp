@@ -287,7 +287,7 @@ void TfrmTerm::WaitForCharacter(char Awaited, int HangUps) {
   do {
     HandleEventsOnce(!firstPass);
     firstPass = false;
-    if (CancelSend || closing_ || LineLostSince(HangUps)) return;
+    if (SendStopped(HangUps)) return;
   } while (ReceivedText.find(Awaited) == std::string::npos);
 }
 
@@ -367,7 +367,7 @@ void TfrmTerm::SendBinaryFile() {
     written += count;
     ProgressBar1->setValue(static_cast<int>(std::min<int64_t>(written, INT_MAX)));
     HandleEventsOnce(false);
-    if (CancelSend || closing_ || LineLostSince(hangUps)) break;
+    if (SendStopped(hangUps)) break;
   }
   // What the line has not taken yet stays behind, so that the send stops now.
   if (CancelSend) SerComm1->Purge(PURGE_TXABORT | PURGE_TXCLEAR);
@@ -386,7 +386,7 @@ int TfrmTerm::WaitForLineRoom(int Ahead, int HangUps) {
     if (toGo <= Ahead / 2) return Ahead - toGo;
     recheck.start(LineTimeMs(toGo - Ahead / 2, SerComm1->LineRate()));
     HandleEventsOnce(true);
-    if (CancelSend || closing_ || LineLostSince(HangUps)) return 0;
+    if (SendStopped(HangUps)) return 0;
   }
 }
 
@@ -399,7 +399,7 @@ bool TfrmTerm::WaitForClearToSend(int HangUps) {
   do {
     recheck.start(CtsRecheckMs);  // wakes the pass below when nothing else does
     HandleEventsOnce(true);
-    if (CancelSend || closing_ || LineLostSince(HangUps)) return false;
+    if (SendStopped(HangUps)) return false;
   } while (!SerComm1->GetModemState(1));
   return true;
 }
