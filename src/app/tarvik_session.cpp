@@ -92,7 +92,7 @@ void TfrmTerm::CreateSession() {
   // The port's own open and close are what the log notes, whoever opened or closed it: a
   // close after a hang-up is an unplug, an open of the lost port a reconnection.
   SerComm1->OnOpen = [this](TObject*) {
-    NoteInLog(SerComm1->GetDeviceFileName() + (lostPort_ ? " reconnected" : " connected"));
+    NoteInLog(SerComm1->GetDeviceFileName() + (lostPort_ || lostNetworkPort_ ? " reconnected" : " connected"));
   };
   SerComm1->OnClose = [this](TObject*) {
     const bool unplugged = hangUps_ != loggedHangUps_;

@@ -185,6 +185,9 @@ TEST_F(NetworkWindow, Ser2netGoingAwayReleasesTheButtonAndItsReturnReconnects) {
   EXPECT_TRUE(line.ReadServedSettings(settings));
   EXPECT_EQ(settings.OutputRate, 57600u);
 
+  TempFolder folder;
+  dialogs.SaveChoice = QString::fromStdString(folder / "network.log");
+  term->LogtoFile1->trigger();
   line.StopServer();
   ASSERT_TRUE(RunUntil([&] { return !term->spdConnect->isChecked(); }, 2000));
   EXPECT_EQ(Status(), url + " unplugged");
@@ -194,6 +197,8 @@ TEST_F(NetworkWindow, Ser2netGoingAwayReleasesTheButtonAndItsReturnReconnects) {
   [[maybe_unused]] ssize_t n = write(board, "after\r\n", 7);
   EXPECT_TRUE(RunUntil([&] { return term->mmoTerm->toPlainText().contains("after"); }));
   close(board);
+  term->LogtoFile1->trigger();
+  EXPECT_NE(FileBytes(folder / "network.log").find(" [note] " + line.TelnetUrl() + " reconnected\n"), std::string::npos);
   EXPECT_TRUE(dialogs.Reports.isEmpty()) << Reports();
 }
 
