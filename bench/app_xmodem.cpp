@@ -170,6 +170,7 @@ void Compare(const std::string& What, const Run& Transfer, int Runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  LineProgram::RunAhead = false;
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   TarvikApplication app(argc, argv);
   if (!HaveProgram("sx") || !HaveProgram("rx")) {

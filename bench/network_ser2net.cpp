@@ -379,6 +379,7 @@ void Idle(const std::string& Url) {
 
 // One part alone when named: throughput, roundtrip, xmodem or idle.
 int main(int argc, char** argv) {
+  LineProgram::RunAhead = false;
   const std::string only = argc > 1 ? argv[1] : "";
   auto wanted = [&](const char* Part) { return only.empty() || only == Part; };
   if (!Ser2netLine::Available() || !HaveProgram("sx") || !HaveProgram("rx")) {

@@ -197,6 +197,7 @@ void Ratio(const char* What, double Ours, double Reference) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  LineProgram::RunAhead = false;
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   TarvikApplication app(argc, argv);
   if (!HaveProgram("sx") || !HaveProgram("rx")) {

@@ -44,7 +44,7 @@ LineProgram::LineProgram(const std::vector<std::string>& Argv, int InFd, int Out
   priority.sched_priority = 1;
   posix_spawnattr_setschedparam(&promptly, &priority);
   pid_t pid = -1;
-  for (const posix_spawnattr_t* attributes : {&promptly, static_cast<posix_spawnattr_t*>(nullptr)}) {
+  for (const posix_spawnattr_t* attributes : {RunAhead ? &promptly : nullptr, static_cast<posix_spawnattr_t*>(nullptr)}) {
     if (posix_spawnp(&pid, Argv[0].c_str(), &actions, attributes, args.data(), environ) == 0) {
       pid_ = pid;
       break;
