@@ -43,13 +43,12 @@ LineProgram::LineProgram(const std::vector<std::string>& Argv, int InFd, int Out
   sched_param priority{};
   priority.sched_priority = 1;
   posix_spawnattr_setschedparam(&promptly, &priority);
-  pid_t pid = -1;
-  for (const posix_spawnattr_t* attributes : {RunAhead ? &promptly : nullptr, static_cast<posix_spawnattr_t*>(nullptr)}) {
-    if (posix_spawnp(&pid, Argv[0].c_str(), &actions, attributes, args.data(), environ) == 0) {
-      pid_ = pid;
-      break;
-    }
-  }
+  const auto spawn = [&](const posix_spawnattr_t* Attributes) {
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, Argv[0].c_str(), &actions, Attributes, args.data(), environ) == 0) pid_ = pid;
+  };
+  if (RunAhead) spawn(&promptly);
+  if (pid_ <= 0) spawn(nullptr);  // not allowed to run ahead: an ordinary program
   posix_spawnattr_destroy(&promptly);
   posix_spawn_file_actions_destroy(&actions);
   if (pipeFds[1] >= 0) {
